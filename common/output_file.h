@@ -1,0 +1,47 @@
+// Writing an output file without ever damaging the one it replaces.
+//
+// A regular file (or a name that does not exist yet) is written to a
+// temporary file in the same directory, which is renamed over the target only
+// after every byte has been written, flushed to disk and the stream closed
+// without error; until then the old file stays exactly as it was. An existing
+// target keeps its permission bits; a new one gets the usual 0666 less umask.
+// A symbolic link to a regular file is followed, so the link stays a link.
+//
+// A target that exists and is not a regular file (a device such as /dev/null
+// or /dev/full, a FIFO, a directory) is opened directly and never renamed
+// over: there is nothing there to damage, and a directory simply fails to
+// open, as the callers expect.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  // Abandons an uncommitted file: closes it and removes the temporary file.
+  ~OutputFile();
+
+  // Opens the stream for binary writing. 0, or -1 when nothing could be
+  // opened (the target's directory cannot take a file, the target is a
+  // directory, ...). No file is left behind on failure.
+  int open(const char* path);
+
+  // The stream to write to; valid between a successful open and commit.
+  std::FILE* stream() const { return stream_; }
+
+  // Flushes, syncs and closes the stream, checking each step, then renames
+  // the temporary file into place. 0, or -1 when any step failed; on failure
+  // the temporary file is removed and the target is left as it was.
+  int commit();
+
+  // Closes and removes the temporary file; the target is left as it was.
+  void abandon();
+
+ private:
+  std::FILE* stream_ = nullptr;
+  std::string target_;  // the file that is finally replaced
+  std::string temp_;    // empty when the target is written directly
+};

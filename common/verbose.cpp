@@ -1,0 +1,3 @@
+#include "common/verbose.h"
+
+int verbose_flag = 0;

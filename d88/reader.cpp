@@ -1,0 +1,1 @@
+#include "d88/d88.h"

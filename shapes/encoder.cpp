@@ -1,0 +1,1 @@
+#include "shapes/shapes.h"

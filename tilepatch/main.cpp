@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::puts("tilepatch: not built yet");
+  return 1;
+}
