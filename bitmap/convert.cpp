@@ -1,1 +1,188 @@
+// Conversion of pixel arrays between bit counts, with nearest-colour matching
+// where the target is indexed.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 #include "bitmap/bitmap.h"
+#include "bitmap/layout.h"
+
+namespace {
+
+struct Rgb {
+  int red;
+  int green;
+  int blue;
+};
+
+// Black and white, for a 1-bit side that comes without a palette.
+constexpr uint8_t kOneBitPalette[8] = {0, 0, 0, 0, 255, 255, 255, 0};
+
+// One side of a conversion: its bit count, palette and colour count (0 for
+// direct colour).
+struct Side {
+  int32_t bits = 0;
+  const uint8_t* palette = nullptr;
+  int colors = 0;
+};
+
+// Fills side for bit count and palette; false when they cannot be used.
+bool make_side(int32_t bits, const uint8_t* palette, Side* side) {
+  side->bits = bits;
+  side->palette = palette;
+  switch (bits) {
+    case 1:
+      if (palette == nullptr) side->palette = kOneBitPalette;
+      side->colors = 2;
+      return true;
+    case 4:
+    case 8:
+      side->colors = 1 << bits;
+      return palette != nullptr;
+    case 16:
+    case 24:
+    case 32:
+      side->colors = 0;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The entry a stored index stands for. Indexes at or above the colour count
+// cannot come from the reader; they are taken the way the writer would store
+// them (any non-zero 1-bit value is 1, a 4-bit value keeps its low four bits)
+// so that the palette is never read past its end.
+int entry_of(uint8_t value, const Side& side) {
+  if (side.bits == 1) return value != 0 ? 1 : 0;
+  if (side.bits == 4) return value & 0x0F;
+  return value;
+}
+
+Rgb palette_color(const Side& side, int index) {
+  const uint8_t* entry = side.palette + 4 * index;
+  return {entry[2], entry[1], entry[0]};
+}
+
+// c x 8 + c / 4 spreads 0..31 over 0..255.
+int widen5(uint32_t c) { return static_cast<int>(c * 8 + c / 4); }
+
+Rgb direct_color(const uint8_t* p, int32_t bits) {
+  if (bits == 16) {
+    const uint32_t v = p[0] | (uint32_t{p[1]} << 8);
+    return {widen5((v >> 10) & 0x1F), widen5((v >> 5) & 0x1F),
+            widen5(v & 0x1F)};
+  }
+  return {p[2], p[1], p[0]};
+}
+
+void store_direct(uint8_t* out, int32_t bits, Rgb c) {
+  if (bits == 16) {
+    const auto v = static_cast<uint32_t>((c.red / 8) * 1024 +
+                                         (c.green / 8) * 32 + c.blue / 8);
+    out[0] = static_cast<uint8_t>(v);
+    out[1] = static_cast<uint8_t>(v >> 8);
+    return;
+  }
+  out[0] = static_cast<uint8_t>(c.blue);
+  out[1] = static_cast<uint8_t>(c.green);
+  out[2] = static_cast<uint8_t>(c.red);
+  if (bits == 32) out[3] = 0;
+}
+
+// Indexed sources are matched once per entry, then mapped a byte at a time.
+void indexed_to_indexed(const Side& from, const Side& to, const uint8_t* in,
+                        uint8_t* out, std::size_t count) {
+  uint8_t nearest[256] = {};
+  for (int i = 0; i < from.colors; ++i) {
+    const Rgb c = palette_color(from, i);
+    nearest[i] = static_cast<uint8_t>(
+        find_nearest_color(c.red, c.green, c.blue, to.palette, to.colors));
+  }
+  uint8_t map[256];
+  for (int v = 0; v < 256; ++v) {
+    map[v] = nearest[entry_of(static_cast<uint8_t>(v), from)];
+  }
+  for (std::size_t i = 0; i < count; ++i) out[i] = map[in[i]];
+}
+
+void convert_pixels(const Side& from, const Side& to, const uint8_t* in,
+                    uint8_t* out, std::size_t count) {
+  const auto in_step = bitmap_layout::pixel_bytes(static_cast<uint32_t>(from.bits));
+  const auto out_step = bitmap_layout::pixel_bytes(static_cast<uint32_t>(to.bits));
+  for (std::size_t i = 0; i < count; ++i, in += in_step, out += out_step) {
+    const Rgb c = from.colors > 0 ? palette_color(from, entry_of(*in, from))
+                                  : direct_color(in, from.bits);
+    if (to.colors > 0) {
+      *out = static_cast<uint8_t>(
+          find_nearest_color(c.red, c.green, c.blue, to.palette, to.colors));
+    } else {
+      store_direct(out, to.bits, c);
+    }
+  }
+}
+
+}  // namespace
+
+int find_nearest_color(int red, int green, int blue, const uint8_t* palette,
+                       int count) {
+  if (palette == nullptr) return 0;
+  int best = 0;
+  int best_distance = 0x30000;
+  for (int i = 0; i < count; ++i) {
+    const uint8_t* entry = palette + 4 * i;
+    const int db = entry[0] - blue;
+    const int dg = entry[1] - green;
+    const int dr = entry[2] - red;
+    const int d = db * db + dg * dg + dr * dr;
+    if (d == 0) return i;
+    if (d < best_distance) {
+      best = i;
+      best_distance = d;
+    }
+  }
+  return best;
+}
+
+// The bit counts and palettes are checked before the target is allocated, so
+// a refused conversion leaves an empty target place empty.
+int convert_bit_count(int32_t width, int32_t height, int32_t source_bits,
+                      const uint8_t* source_palette,
+                      const uint8_t* source_pixels, int32_t target_bits,
+                      const uint8_t* target_palette, uint8_t** target) {
+  if (source_pixels == nullptr || target == nullptr) return -1;
+  Side from;
+  Side to;
+  if (!make_side(source_bits, source_palette, &from) ||
+      !make_side(target_bits, target_palette, &to)) {
+    return -1;
+  }
+  if (width < 0 || height < 0) return -1;
+  const auto count = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  const uint64_t bytes =
+      count * bitmap_layout::pixel_bytes(static_cast<uint32_t>(target_bits));
+  if (bytes > SIZE_MAX) {
+    std::puts("error: memory exhaust!");
+    return -2;
+  }
+  if (*target == nullptr) {
+    // At least one byte, so that an empty picture is not taken for a failure.
+    *target = static_cast<uint8_t*>(std::malloc(bytes > 0 ? bytes : 1));
+    if (*target == nullptr) {
+      std::puts("error: memory exhaust!");
+      return -2;
+    }
+  }
+  std::memset(*target, 0, bytes);
+
+  if (from.colors > 0 && to.colors > 0) {
+    indexed_to_indexed(from, to, source_pixels, *target, count);
+  } else if (from.colors == 0 && source_bits == target_bits) {
+    std::memcpy(*target, source_pixels, bytes);
+  } else {
+    convert_pixels(from, to, source_pixels, *target, count);
+  }
+  return 0;
+}
