@@ -73,10 +73,12 @@ void free_d88_image(DiskImage* image, int release);
 Disk* get_d88_disk(const DiskImage* image, int32_t index);
 
 // Bytes the writer produces for the disk: 688 plus, for every track that
-// exists, 16 + size for each of its sectors.
+// exists, 16 + size for each of its sectors. -1 when that does not fit in 32
+// signed bits or a sector's size is negative (no file can hold such a disk).
 int32_t get_d88_disk_size(const Disk* disk);
 
-// Sum of get_d88_disk_size over the first count disks.
+// Sum of get_d88_disk_size over the first count disks; -1 when any disk gives
+// -1 or the sum does not fit in 32 signed bits.
 int32_t get_d88_image_size(const DiskImage* image);
 
 // The first slot (0 to 163) whose track exists and whose first sector has
@@ -91,7 +93,8 @@ Sector* find_d88_sector(const Disk* disk, int c, int h, int r);
 // ---- Reader --------------------------------------------------------------
 
 // Loads a whole file. The number of disks read, or -1 (the image is then
-// empty). The image must be empty on entry.
+// empty). The image must be empty on entry. Only a regular file shorter than
+// 2 GiB is read.
 int read_d88_image_from_file(DiskImage* image, const char* path);
 
 // Parses a file's bytes. The number of disks read, or -1 (image empty).
@@ -115,7 +118,8 @@ int read_d88_sector_from_buffer(Sector* sector, const uint8_t* bytes,
 // ---- Writer --------------------------------------------------------------
 
 // Lays out the whole image in one new buffer of get_d88_image_size bytes.
-// The length is handed back before the allocation. 0 or -1 (no buffer).
+// The length is handed back before the allocation (0 when the image is too
+// large to lay out). 0 or -1 (no buffer).
 int write_d88_image_to_buffer(const DiskImage* image,
                               std::unique_ptr<uint8_t[]>* buffer,
                               int32_t* length);
