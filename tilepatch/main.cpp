@@ -1,6 +1,3 @@
-#include <cstdio>
+#include "tilepatch/tilepatch.h"
 
-int main() {
-  std::puts("tilepatch: not built yet");
-  return 1;
-}
+int main(int argc, char** argv) { return tilepatch_main(argc, argv); }
