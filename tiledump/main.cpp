@@ -1,6 +1,3 @@
-#include <cstdio>
+#include "tiledump/tiledump.h"
 
-int main() {
-  std::puts("tiledump: not built yet");
-  return 1;
-}
+int main(int argc, char** argv) { return tiledump_main(argc, argv); }

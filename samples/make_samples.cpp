@@ -1,0 +1,118 @@
+// make_samples OUTDIR: writes a set of sample game disks, one D88 file per
+// disk and one file holding all five, with recognisable shapes on them.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "d88/d88.h"
+#include "samples/sample_sheet.h"
+#include "shapes/shapes.h"
+
+namespace {
+
+struct SampleDisk {
+  const char* file;  // file name of the single-disk image
+  const char* name;  // disk name in the D88 header
+  char letter;       // drawn into every shape
+  const ShapeRange* range;
+};
+
+// In the order of the five-disk file.
+const SampleDisk kDisks[] = {
+    {"kq-zorvan.d88", "KQ ZORVAN", 'Z', &lower_shape_range},
+    {"kq-kelmorane.d88", "KQ KELMORANE", 'K', &upper_shape_range},
+    {"kq-vesto.d88", "KQ VESTO", 'V', &upper_shape_range},
+    {"kq-duskhollow.d88", "KQ DUSKHOLLOW", 'D', &upper_shape_range},
+    {"kq-farhaven.d88", "KQ FAR HAVEN", 'F', &lower_shape_range},
+};
+const char kGameFile[] = "kq-game.d88";
+
+// Every data byte gets a value from a fixed generator, seeded per disk, so
+// that bytes belonging to no shape differ from the builder's fill and from
+// disk to disk, yet are the same on every run.
+void fill_pseudo_random(Disk* disk, uint32_t seed) {
+  uint32_t state = seed;
+  for (Track& track : disk->tracks) {
+    if (!track.sectors) continue;
+    for (int32_t i = 0; i < track.count; ++i) {
+      Sector& sector = track.sectors[i];
+      for (int16_t k = 0; k < sector.size; ++k) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        sector.data[k] = static_cast<uint8_t>(state >> 24);
+      }
+    }
+  }
+}
+
+// A formatted disk with its shapes encoded, or null after a message.
+Disk* make_disk(const SampleDisk& sample, uint32_t seed) {
+  Disk* disk = create_d88_disk(sample.name, 0);
+  if (disk == nullptr) return nullptr;
+  fill_pseudo_random(disk, seed);
+  static ShapeSheet sheet;
+  draw_sample_sheet(&sheet, sample.letter);
+  if (change_shape_data(&sheet, disk, sample.range) < 0) {
+    std::printf("error: encode shapes of %s\n", sample.file);
+    free_d88_disk(disk, 1);
+    return nullptr;
+  }
+  return disk;
+}
+
+void append_disk(DiskImage* image, Disk* disk) {
+  Disk** tail = &image->first;
+  while (*tail != nullptr) tail = &(*tail)->next;
+  *tail = disk;
+  ++image->count;
+}
+
+int make_samples(const std::string& dir) {
+  DiskImage game;
+  int status = 0;
+  uint32_t seed = 0x2545F491u;
+  for (const SampleDisk& sample : kDisks) {
+    Disk* disk = make_disk(sample, seed);
+    seed += 0x9E3779B9u;
+    if (disk == nullptr) {
+      status = 1;
+      break;
+    }
+    append_disk(&game, disk);
+    const std::string path = dir + "/" + sample.file;
+    if (write_d88_disk_to_file(disk, path.c_str()) < 0) {
+      std::printf("error: write '%s'\n", path.c_str());
+      status = 1;
+      break;
+    }
+    std::printf("wrote %s\n", path.c_str());
+  }
+  if (status == 0) {
+    const std::string path = dir + "/" + kGameFile;
+    if (write_d88_image_to_file(&game, path.c_str()) < 0) {
+      std::printf("error: write '%s'\n", path.c_str());
+      status = 1;
+    } else {
+      std::printf("wrote %s\n", path.c_str());
+    }
+  }
+  free_d88_image(&game, 0);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::puts("usage: make_samples OUTDIR");
+    return 1;
+  }
+  std::error_code error;
+  std::filesystem::create_directories(argv[1], error);
+  if (error) {
+    std::printf("error: cannot make directory '%s'\n", argv[1]);
+    return 1;
+  }
+  return make_samples(argv[1]);
+}

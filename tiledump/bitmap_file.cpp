@@ -1,0 +1,35 @@
+#include <cstdio>
+
+#include "bitmap/bitmap.h"
+#include "common/cli.h"
+#include "common/output_file.h"
+#include "tiledump/tiledump.h"
+
+int write_bitmap_file(const char* path, int32_t width, int32_t height,
+                      const uint8_t* pixels, const uint8_t* palette,
+                      uint16_t bit_count, int overwrite) {
+  BitmapInfo info;
+  if (width < 0 || height < 0 ||
+      create_bitmap_header(&info, static_cast<uint32_t>(width),
+                           static_cast<uint32_t>(height), bit_count) < 0) {
+    std::puts("error: create bitmap header");
+    return -1;
+  }
+  // Asked before anything is opened, so a refusal leaves no trace.
+  if (overwrite == 0 && ask_overwrite(path) == 0) return -1;
+
+  // The bytes go to a temporary file that replaces the target only once
+  // every write, the flush and the close have succeeded; on any failure the
+  // OutputFile removes it and an existing file stays as it was.
+  OutputFile out;
+  if (out.open(path) != 0) {
+    std::printf("error: open '%s'\n", path);
+    return -1;
+  }
+  if (write_bitmap(out.stream(), &info, palette, pixels) < 0 ||
+      out.commit() != 0) {
+    std::printf("error: write bitmap '%s'\n", path);
+    return -1;
+  }
+  return 0;
+}
