@@ -70,7 +70,7 @@ void next_sector(SectorId* id) {
   }
 }
 
-bool same_sector(const SectorId& id, const ShapeRange& range) {
+bool is_end_sector(const SectorId& id, const ShapeRange& range) {
   return id.c == range.end_c && id.h == range.end_h && id.r == range.end_r;
 }
 
@@ -96,7 +96,7 @@ int walk_shape_sectors(const Disk* disk, const ShapeRange* range,
     }
     walk_sector(sector->data.get(), &at, range->last_shape, row_function,
                 context);
-    if (same_sector(id, *range)) break;
+    if (is_end_sector(id, *range)) break;
     next_sector(&id);
   }
   return 0;

@@ -30,7 +30,9 @@ using ShapeRowFunction = void (*)(void* context, const ShapeRow& row,
 bool is_single_plane_shape(int32_t shape);
 
 // Walks the range's sectors on the disk and hands every row of the run to
-// row_function. Prints the verbose trace of the range and of each sector.
+// row_function, printing the verbose trace of the range and of each sector.
+// The range's shapes lie in 0 to 255 (the two ranges of shapes.h); a run
+// whose first shape is above its last looks up nothing.
 // 0 when the run or the sectors are done; -1 after the error line when a
 // sector of the walk is missing, has a size code other than 1 or holds fewer
 // than 256 bytes (checked before any row of it is used).
