@@ -21,13 +21,8 @@ const std::vector<DiskChange> whole_game = {{0, &lower_shape_range},
 class RoundTripTest : public testing::Test {
  protected:
   void SetUp() override {
-#ifdef MAKE_SAMPLES_EXE
     const RunResult r = run_program(MAKE_SAMPLES_EXE, {dir.path()}, dir.path());
     ASSERT_EQ(r.status, 0) << r.out;
-#else
-    for (const char* name : single_disks) write_file(dir / name, blank_disks(1));
-    write_file(dir / "kq-game.d88", blank_disks(5));
-#endif
   }
 
   RunResult patch(const std::vector<std::string>& args) {
