@@ -30,13 +30,15 @@ step "tiledump on the five-disk file: disks 4 (far haven) and 2 (vesto)"
 "$bin/tiledump/tiledump" --overwrite -D kq-game.d88 4 2 farhaven-vesto.bmp
 echo "wrote $out/farhaven-vesto.bmp"
 
-if command -v convert >/dev/null; then
-  step "PNG copy for viewing"
-  convert shapes.bmp -scale 300% shapes.png
+step "PNG copy for viewing (needs ImageMagick's convert)"
+if command -v convert >/dev/null &&
+  convert shapes.bmp -scale 300% shapes.png 2>/dev/null; then
   echo "wrote $out/shapes.png"
+else
+  echo "skipped: no convert that can write PNG"
 fi
 
-step "summary"
+step "summary: everything is in $out"
 for f in kq-*.d88 *.bmp; do
   printf '%-22s %8d bytes\n' "$f" "$(stat -c %s "$f")"
 done
