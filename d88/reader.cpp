@@ -204,22 +204,32 @@ int read_d88_track_from_buffer(Track* track, const uint8_t* bytes,
     std::printf("illegal data: # of sectors = %d\n", 0);
     return -1;
   }
-  track->sectors = try_make_array<Sector>(count);
+  // Every sector takes at least its 16-byte header, so at most fit of them
+  // lie in the space and sector number fit fails for certain. A count larger
+  // than that only gets records up to that failing one: the allocation
+  // follows the data, never the bare 16-bit field, and a track that is read
+  // completely always has all count records.
+  const int32_t fit = (end - offset) / D88_SECTOR_HEADER_SIZE;
+  const int32_t records = std::min<int32_t>(count, fit + 1);
+  track->sectors = try_make_array<Sector>(static_cast<size_t>(records));
   if (!track->sectors) {
     std::puts("memory exhaust!");
     return -1;
   }
   track->count = count;
   int32_t at = offset;
-  for (int i = 0; i < count; ++i) {
+  for (int32_t i = 0; i < count && i < records; ++i) {
     Sector* sector = &track->sectors[i];
     if (read_d88_sector_from_buffer(sector, bytes, at, end) < 0) {
       std::printf("read sector %d error\n", i);
+      *track = Track{};  // count and array stay in step for the caller
       return -1;
     }
     at += D88_SECTOR_HEADER_SIZE + sector->size;
   }
-  return 0;
+  // Only a track with all its records gets here (see above); the check keeps
+  // count and the array in step should that reasoning ever be broken.
+  return records == count ? 0 : -1;
 }
 
 int read_d88_disk_from_buffer(Disk* disk, const uint8_t* bytes, int32_t avail) {

@@ -75,6 +75,10 @@ const FailureRow kFailures[] = {
      [] { return seventeen_of_sixteen(8); },
      "data error: data size(0x000013B8) < offset(0x000013B0)\n"
      "read sector 16 error\nread track 0 error [CNT]\nread disk 1 error\n"},
+    {"count far beyond the data",
+     [] { return with(plain_disk(), 0x2B0 + 4, 0xFFFF, 2); },
+     "read_d88_sector_from_buffer: illegal parameter\nread sector 2 error\n"
+     "read track 0 error [DISK]\nread disk 1 error\n"},
     {"zero count in a header that is not empty",
      [] { return with(with(plain_disk(), 0x2B0 + 4, 0, 2), 0x2B0, 1, 1); },
      "illegal data: # of sectors = 0\nread track 0 error [DISK]\n"
@@ -132,6 +136,32 @@ TEST(Reader, RefusesMissingArgumentsWithoutTouchingTheImage) {
             "read_d88_image_from_buffer: illegal parameter\n"
             "read_d88_image_from_buffer: illegal parameter\n");
   EXPECT_EQ(image.count, 7);
+}
+
+TEST(Reader, ShortBuffersAreNeverOverrun) {
+  // Exactly as many bytes as the calls are given, so that the sanitizers see
+  // any read past them.
+  Disk disk;
+  Bytes tiny(20, 'A');
+  EXPECT_EQ(captured([&] {
+              EXPECT_EQ(read_d88_disk_from_buffer(&disk, tiny.data(), 20), -1);
+            }),
+            "illegal data: [AAAAAAAAAAAAAAAAA] disk size = 0x00000000\n");
+  // 680 bytes: too short for a full table, not a short header either.
+  Bytes odd = RawDisk("ODD").done();
+  odd.resize(680);
+  put32(odd, 0x1C, 680);
+  EXPECT_EQ(read_d88_disk_from_buffer(&disk, odd.data(), 680), 0);
+  EXPECT_EQ(disk.disk_size, 680);
+
+  // A failed track read leaves no records behind.
+  Bytes b = with(plain_disk(), 0x2B0 + 4, 0xFFFF, 2);
+  Track track;
+  captured([&] {
+    EXPECT_EQ(read_d88_track_from_buffer(&track, b.data(), 0x2B0, 0x4D0), -1);
+  });
+  EXPECT_EQ(track.count, 0);
+  EXPECT_EQ(track.sectors, nullptr);
 }
 
 TEST(Reader, LoadsEveryFieldOfAPlainDisk) {
