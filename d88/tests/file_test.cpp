@@ -38,6 +38,10 @@ TEST(ReadFile, InputsThatAreNoImageFile) {
   const std::string empty = dir / "empty.d88";
   write_file(empty, "");
   const std::string missing = dir / "missing.d88";
+  // 2 GiB without a single block on the disk.
+  const std::string huge = dir / "huge.d88";
+  write_file(huge, "");
+  ASSERT_EQ(::truncate(huge.c_str(), off_t{1} << 31), 0);
   const struct {
     std::string path;
     std::string message;
@@ -45,6 +49,7 @@ TEST(ReadFile, InputsThatAreNoImageFile) {
       {missing, "open error '" + missing + "'\n"},
       {dir.path(), "not a regular file '" + dir.path() + "'\n"},
       {empty, "read error '" + empty + "'\n"},
+      {huge, "file too large '" + huge + "'\n"},
   };
   for (const auto& row : rows) {
     OwnedImage image;
