@@ -1,51 +1,75 @@
 #!/usr/bin/env bash
-# Demonstration: builds the tools, makes a set of sample game disks and dumps
-# their shapes into bitmaps. Everything it writes goes to demo-out/.
+# Demonstration on built-in sample data: builds the tools, makes a set of
+# sample game disks, dumps their shapes into a bitmap, edits the bitmap the
+# way a user would in a paint program, patches it back onto every sample disk
+# and dumps again to show that the change arrived and nothing else moved.
+# Everything it writes goes to demo-out/.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 step() { printf '\n==== %s ====\n' "$*"; }
+run() { printf '$ %s\n' "$*"; "$@"; }
 
 root="$(pwd)"
 bin="$root/build/default"
 out="$root/demo-out"
+tiledump="$bin/tiledump/tiledump"
+tilepatch="$bin/tilepatch/tilepatch"
 
 step "build (default preset)"
 cmake --preset default >/dev/null && cmake --build --preset default
 
-step "sample disks in demo-out/"
+step "1. sample disks in demo-out/"
+rm -rf "$out"
 mkdir -p "$out"
 "$bin/samples/make_samples" "$out"
 cd "$out"
 
-step "tiledump with the default disk names: kq-zorvan.d88 + kq-kelmorane.d88"
-"$bin/tiledump/tiledump" --overwrite shapes.bmp
-echo "wrote $out/shapes.bmp"
+step "2. dump the shapes"
+run "$tiledump" shapes.bmp
+run "$tiledump" -D kq-game.d88 0 1 game-shapes.bmp
+cmp shapes.bmp game-shapes.bmp
+echo "shapes.bmp and game-shapes.bmp are identical: the single-disk files" \
+  "and the five-disk file hold the same shapes"
 
-step "tiledump on the five-disk file: disks 0 (zorvan) and 1 (kelmorane)"
-"$bin/tiledump/tiledump" --overwrite -D kq-game.d88 0 1 game-shapes.bmp
-echo "wrote $out/game-shapes.bmp"
+step "3. edit: mirror shapes 0-15, recolour shapes 128-143, save as 24 bits"
+run "$bin/samples/edit_shapes" shapes.bmp edited.bmp expected.bmp
 
-step "tiledump on the five-disk file: disks 4 (far haven) and 2 (vesto)"
-"$bin/tiledump/tiledump" --overwrite -D kq-game.d88 4 2 farhaven-vesto.bmp
-echo "wrote $out/farhaven-vesto.bmp"
+step "4. patch the edited bitmap onto every sample disk"
+for type in z k v dh fh; do
+  run "$tilepatch" -t "$type" edited.bmp
+done
+run "$tilepatch" -D kq-game.d88 0 1 2 3 4 edited.bmp
 
-step "PNG copy for viewing (needs ImageMagick's convert)"
+step "5. dump the patched disks again"
+run "$tiledump" -d1 kq-zorvan.NEW.d88 -d2 kq-kelmorane.NEW.d88 after.bmp
+run "$tiledump" -d1 kq-farhaven.NEW.d88 -d2 kq-duskhollow.NEW.d88 \
+  farhaven-duskhollow-after.bmp
+run "$tiledump" -D kq-game.NEW.d88 4 2 game-after.bmp
+
+step "6. check"
+for f in after.bmp farhaven-duskhollow-after.bmp game-after.bmp; do
+  cmp "$f" expected.bmp
+  echo "$f equals expected.bmp: the edit arrived on the disks"
+done
+for f in kq-*.NEW.d88; do
+  original="${f%.NEW.d88}.d88"
+  changed="$(cmp -l "$original" "$f" | wc -l || true)"
+  printf '%-24s same length as %-18s %5d bytes differ\n' \
+    "$f" "$original" "$changed"
+  [ "$(stat -c %s "$f")" -eq "$(stat -c %s "$original")" ]
+done
+
+step "7. pictures"
 if command -v convert >/dev/null &&
-  convert shapes.bmp -scale 300% shapes.png 2>/dev/null; then
-  echo "wrote $out/shapes.png"
+  convert shapes.bmp after.bmp +append -scale 200% before-after.png \
+    2>/dev/null; then
+  echo "wrote $out/before-after.png (left: as dumped, right: after the patch)"
 else
-  echo "skipped: no convert that can write PNG"
+  echo "skipped: no ImageMagick convert that can write PNG"
 fi
 
 step "summary: everything is in $out"
 for f in kq-*.d88 *.bmp; do
-  printf '%-22s %8d bytes\n' "$f" "$(stat -c %s "$f")"
+  printf '  %-32s %9d bytes\n' "$f" "$(stat -c %s "$f")"
 done
-if cmp -s shapes.bmp game-shapes.bmp; then
-  echo "shapes.bmp and game-shapes.bmp are identical:" \
-    "the single-disk files and the five-disk file hold the same shapes"
-else
-  echo "shapes.bmp and game-shapes.bmp differ" >&2
-  exit 1
-fi
