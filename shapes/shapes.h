@@ -53,3 +53,11 @@ int draw_shapes(ShapeSheet* sheet, const Disk* disk, const ShapeRange* range);
 // that belong to shapes change. 0, or -1 as draw_shapes.
 int change_shape_data(const ShapeSheet* sheet, Disk* disk,
                       const ShapeRange* range);
+
+// Walks the run's sectors as the decoder and the encoder do, without reading
+// a shape or printing anything, to learn whether they would succeed. 0 when
+// every sector of the walk is present, has size code 1 and holds at least 256
+// bytes; -1 when one is not, with the first such sector's cylinder, head and
+// record in *c, *h and *r (each may be null).
+int check_shape_sectors(const Disk* disk, const ShapeRange* range, int* c,
+                        int* h, int* r);

@@ -74,13 +74,13 @@ bool is_end_sector(const SectorId& id, const ShapeRange& range) {
   return id.c == range.end_c && id.h == range.end_h && id.r == range.end_r;
 }
 
-}  // namespace
-
-bool is_single_plane_shape(int32_t shape) { return shape >= 96 && shape <= 126; }
-
-int walk_shape_sectors(const Disk* disk, const ShapeRange* range,
-                       ShapeRowFunction row_function, void* context) {
-  if (verbose_flag) {
+// The one walk behind the codec and the check. With report set it prints the
+// verbose trace and the error line; without, it is silent and hands back the
+// ID of the sector it could not use in *bad.
+int walk_sectors(const Disk* disk, const ShapeRange* range, bool report,
+                 ShapeRowFunction row_function, void* context, SectorId* bad) {
+  const bool trace = report && verbose_flag;
+  if (trace) {
     std::printf("%02X/%02X/%02X - %02X/%02X/%02X\n", range->start_c,
                 range->start_h, range->start_r, range->end_c, range->end_h,
                 range->end_r);
@@ -88,10 +88,14 @@ int walk_shape_sectors(const Disk* disk, const ShapeRange* range,
   ShapePosition at{range->first_shape, 0, 0};
   SectorId id{range->start_c, range->start_h, range->start_r};
   while (at.shape <= range->last_shape) {
-    if (verbose_flag) std::printf("[%02X/%02X/%02X]\n", id.c, id.h, id.r);
+    if (trace) std::printf("[%02X/%02X/%02X]\n", id.c, id.h, id.r);
     Sector* sector = find_d88_sector(disk, id.c, id.h, id.r);
     if (!is_shape_sector(sector)) {
-      std::printf("error: read d88 image %02X/%02X/%02X\n", id.c, id.h, id.r);
+      if (report) {
+        std::printf("error: read d88 image %02X/%02X/%02X\n", id.c, id.h,
+                    id.r);
+      }
+      *bad = id;
       return -1;
     }
     walk_sector(sector->data.get(), &at, range->last_shape, row_function,
@@ -100,4 +104,26 @@ int walk_shape_sectors(const Disk* disk, const ShapeRange* range,
     next_sector(&id);
   }
   return 0;
+}
+
+void skip_row(void*, const ShapeRow&, uint8_t*) {}
+
+}  // namespace
+
+bool is_single_plane_shape(int32_t shape) { return shape >= 96 && shape <= 126; }
+
+int walk_shape_sectors(const Disk* disk, const ShapeRange* range,
+                       ShapeRowFunction row_function, void* context) {
+  SectorId bad{};
+  return walk_sectors(disk, range, true, row_function, context, &bad);
+}
+
+int check_shape_sectors(const Disk* disk, const ShapeRange* range, int* c,
+                        int* h, int* r) {
+  SectorId bad{};
+  if (walk_sectors(disk, range, false, skip_row, nullptr, &bad) == 0) return 0;
+  if (c != nullptr) *c = bad.c;
+  if (h != nullptr) *h = bad.h;
+  if (r != nullptr) *r = bad.r;
+  return -1;
 }

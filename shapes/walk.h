@@ -1,6 +1,6 @@
-// The walk over the sectors that hold a run of shapes, shared by the decoder
-// and the encoder so that both visit the same sectors and rows in the same
-// order. Internal to the shape codec.
+// The walk over the sectors that hold a run of shapes, shared by the decoder,
+// the encoder and check_shape_sectors so that all visit the same sectors and
+// rows in the same order. Internal to the shape codec.
 //
 // The plane blocks of the run's shapes form one stream that fills the
 // sectors from byte 0, two bytes per row of a plane. A sector is left early
