@@ -1,0 +1,63 @@
+#include "d88info/d88info.h"
+
+#include <cstdio>
+#include <new>
+#include <vector>
+
+#include "d88info/options.h"
+
+namespace {
+
+// Releases an image on every path out of a file's report.
+struct ImageHolder {
+  DiskImage image;
+  ImageHolder() = default;
+  ImageHolder(const ImageHolder&) = delete;
+  ImageHolder& operator=(const ImageHolder&) = delete;
+  ~ImageHolder() { free_d88_image(&image, 0); }
+};
+
+// Lists one file; -1 when it cannot be read, after the reader's lines.
+int report_file(const char* path) {
+  ImageHolder holder;
+  if (read_d88_image_from_file(&holder.image, path) < 0) {
+    std::printf("error: read d88 image '%s'\n", path);
+    return -1;
+  }
+  const int count = holder.image.count;
+  std::printf("%s: %d disk%s\n", path, count, count == 1 ? "" : "s");
+  int index = 0;
+  for (const Disk* disk = holder.image.first; disk != nullptr;
+       disk = disk->next) {
+    std::putchar('\n');
+    print_disk_report(disk, index++);
+  }
+  std::putchar('\n');
+  print_index_hint(path, &holder.image);
+  return 0;
+}
+
+}  // namespace
+
+int d88info_main(int argc, char** argv) {
+  std::vector<const char*> files;
+  try {
+    files.reserve(static_cast<size_t>(argc));
+  } catch (const std::bad_alloc&) {
+    std::puts("memory exhausted!");
+    return 1;
+  }
+  if (parse_d88info_options(argc, argv, &files) != 0) return 1;
+  if (files.empty()) {
+    std::puts("no disk image filename");
+    return 1;
+  }
+  int status = 0;
+  for (size_t i = 0; i < files.size(); ++i) {
+    // A blank line parts the files; a failed one does not stop the rest.
+    if (i > 0) std::putchar('\n');
+    if (report_file(files[i]) != 0) status = 1;
+  }
+  std::fflush(stdout);
+  return status;
+}

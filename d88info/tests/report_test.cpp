@@ -1,0 +1,123 @@
+// What d88info prints for the sample disks, for disks whose shape sectors
+// are missing or unusable, and for files that cannot be read.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "d88/d88.h"
+#include "d88info/tests/harness.h"
+
+namespace {
+
+int count_of(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (size_t at = text.find(part); at != std::string::npos;
+       at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+const char kLowerOk[] = "  shapes 0-127    ok (zorvan/far haven)";
+const char kUpperOk[] = "  shapes 128-255  ok (kelmorane/vesto/duskhollow)";
+
+TEST(D88infoReport, ASingleSampleDisk) {
+  const SampleDir samples;
+  const RunResult run = run_d88info(samples.path(), {"kq-vesto.d88"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.rfind("kq-vesto.d88: 1 disk\n\ndisk 0  \"KQ VESTO\"\n", 0),
+            0u)
+      << run.out;
+  EXPECT_TRUE(has_lines_in_order(
+      run.out, {"  write protect   no", "  media type      2D (0x00)",
+                "  disk size       348848 bytes", "  tracks          80",
+                "  sectors         1280", "  sector sizes    256 x 1280",
+                kLowerOk, kUpperOk, "",
+                "hint: one disk, index 0, the default: no index to pass"}));
+  EXPECT_EQ(count_of(run.out, "\n"), 13);
+}
+
+TEST(D88infoReport, TheFiveDiskGameFile) {
+  const SampleDir samples;
+  const RunResult run = run_d88info(samples.path(), {"kq-game.d88"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(has_lines_in_order(
+      run.out,
+      {"kq-game.d88: 5 disks", "disk 0  \"KQ ZORVAN\"",
+       "disk 1  \"KQ KELMORANE\"", "disk 2  \"KQ VESTO\"",
+       "disk 3  \"KQ DUSKHOLLOW\"", "disk 4  \"KQ FAR HAVEN\"",
+       "hint: pass the disk numbers as indexes to tiledump (-i1, -i2, -D)",
+       "        tiledump -D kq-game.d88 0 1 shapes.bmp",
+       "        tilepatch -D kq-game.d88 0 1 2 3 4 shapes.bmp",
+       "      tilepatch -D: zorvan, kelmorane, vesto, duskhollow, far haven"}));
+  EXPECT_EQ(count_of(run.out, std::string(kLowerOk) + "\n" + kUpperOk), 5);
+  // The hint is the end of the output.
+  EXPECT_EQ(run.out.substr(run.out.size() - 10), "far haven\n");
+}
+
+// Disk 0 lacks a sector of the lower walk, disk 1 has a wrong size code in
+// the upper walk, disk 2 is a write-protected 2HD disk of 26 records per
+// track with one upper sector cut short.
+void write_odd_image(const std::string& path) {
+  DiskImage image;
+  Disk* disks[3] = {create_d88_disk("NO 21/00/05", 0),
+                    create_d88_disk("CODE 2", 0),
+                    create_d88_disk("2HD\tSHORT", 9)};
+  for (Disk* disk : disks) ASSERT_NE(disk, nullptr);
+  find_d88_sector(disks[0], 0x21, 0, 5)->r = 0x11;
+  find_d88_sector(disks[1], 0x1C, 1, 9)->n = 2;
+  Sector* cut = find_d88_sector(disks[2], 0x1D, 0, 1);
+  cut->size = 128;
+  cut->data = std::make_unique<uint8_t[]>(128);
+  disks[2]->write_protect = 0x10;
+  image.first = disks[0];
+  disks[0]->next = disks[1];
+  disks[1]->next = disks[2];
+  image.count = 3;
+  EXPECT_EQ(write_d88_image_to_file(&image, path.c_str()), 0);
+  free_d88_image(&image, 0);
+}
+
+TEST(D88infoReport, NamesTheFirstMissingOrUnusableShapeSector) {
+  TempDir dir;
+  write_odd_image(dir / "odd.d88");
+  const RunResult run = run_d88info(dir.path(), {"odd.d88"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(has_lines_in_order(
+      run.out,
+      {"disk 0  \"NO 21/00/05\"",
+       "  shapes 0-127    missing sector 21/00/05 (zorvan/far haven)",
+       kUpperOk, "disk 1  \"CODE 2\"", kLowerOk,
+       "  shapes 128-255  bad sector 1C/01/09: size code 2, 256 bytes "
+       "(kelmorane/vesto/duskhollow)",
+       "disk 2  \"2HD\\x09SHORT\"", "  write protect   yes",
+       "  media type      2HD (0x20)", "  tracks          154",
+       "  sectors         4004", "  sector sizes    128 x 1, 256 x 4003",
+       kLowerOk,
+       "  shapes 128-255  bad sector 1D/00/01: size code 1, 128 bytes "
+       "(kelmorane/vesto/duskhollow)",
+       // Shapes 0-127 first readable on disk 1, 128-255 on disk 0.
+       "        tiledump -D odd.d88 1 0 shapes.bmp"}));
+  EXPECT_EQ(run.out.find("tilepatch -D"), std::string::npos);
+}
+
+TEST(D88infoReport, AnUnreadableFileIsReportedAndTheOthersStillListed) {
+  const SampleDir samples;
+  write_file(samples / "broken.d88", std::string(1000, '\xFF'));
+  write_file(samples / "tiny.d88", "too short for a disk");
+  const RunResult run =
+      run_d88info(samples.path(), {"kq-zorvan.d88", "missing.d88",
+                                   "broken.d88", "tiny.d88", "kq-vesto.d88"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(has_lines_in_order(
+      run.out,
+      {"kq-zorvan.d88: 1 disk", "", "open error 'missing.d88'",
+       "error: read d88 image 'missing.d88'", "",
+       "error: read d88 image 'broken.d88'", "",
+       "data size too short ... garbage? ... ignored", "tiny.d88: 0 disks", "",
+       "hint: this file holds no disk", "", "kq-vesto.d88: 1 disk",
+       "disk 0  \"KQ VESTO\""}));
+}
+
+}  // namespace
