@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <vector>
+#include <new>
 
 namespace {
 
@@ -47,6 +47,18 @@ OutputFile::~OutputFile() { abandon(); }
 
 int OutputFile::open(const char* path) {
   abandon();
+  // The names are built on the heap; every allocation comes before the
+  // temporary file is created, so running out of memory leaves nothing.
+  try {
+    return open_target(path);
+  } catch (const std::bad_alloc&) {
+    abandon();
+    target_.clear();
+    return -2;
+  }
+}
+
+int OutputFile::open_target(const char* path) {
   struct stat status;
   const bool exists = ::stat(path, &status) == 0;
   if (exists && !S_ISREG(status.st_mode)) {
@@ -56,13 +68,11 @@ int OutputFile::open(const char* path) {
   }
 
   target_ = resolve_link(path);
-  std::string pattern =
+  std::string name =
       directory_of(target_) + "/." + base_of(target_) + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
   const int fd = ::mkstemp(name.data());
   if (fd < 0) return -1;
-  temp_.assign(name.data());
+  temp_.swap(name);
 
   const mode_t mode =
       exists ? static_cast<mode_t>(status.st_mode & 07777) : default_file_mode();

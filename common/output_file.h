@@ -24,9 +24,10 @@ class OutputFile {
   // Abandons an uncommitted file: closes it and removes the temporary file.
   ~OutputFile();
 
-  // Opens the stream for binary writing. 0, or -1 when nothing could be
+  // Opens the stream for binary writing. 0, -1 when nothing could be
   // opened (the target's directory cannot take a file, the target is a
-  // directory, ...). No file is left behind on failure.
+  // directory, ...), or -2 when memory ran out. No file is left behind on
+  // failure.
   int open(const char* path);
 
   // The stream to write to; valid between a successful open and commit.
@@ -41,6 +42,8 @@ class OutputFile {
   void abandon();
 
  private:
+  int open_target(const char* path);  // open() less the memory handling
+
   std::FILE* stream_ = nullptr;
   std::string target_;  // the file that is finally replaced
   std::string temp_;    // empty when the target is written directly

@@ -125,7 +125,9 @@ int write_d88_image_to_file(const DiskImage* image, const char* path) {
   // The target is replaced only by a commit after a complete write; any
   // failure before that leaves it as it was and removes the temporary file.
   OutputFile out;
-  if (out.open(path) < 0) {
+  const int opened = out.open(path);
+  if (opened == -2) std::puts("memory exhaust!");
+  if (opened < 0) {
     std::printf("open error '%s'\n", path);
     return -1;
   }

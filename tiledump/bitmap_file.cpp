@@ -22,7 +22,9 @@ int write_bitmap_file(const char* path, int32_t width, int32_t height,
   // every write, the flush and the close have succeeded; on any failure the
   // OutputFile removes it and an existing file stays as it was.
   OutputFile out;
-  if (out.open(path) != 0) {
+  const int opened = out.open(path);
+  if (opened == -2) std::puts("error: memory exhaust!");
+  if (opened != 0) {
     std::printf("error: open '%s'\n", path);
     return -1;
   }
