@@ -285,6 +285,34 @@ TEST_F(LibraryFaults, ASaveThatRunsOutOfRoomKeepsTheOldFile) {
   free_d88_image(&image, 0);
 }
 
+// An unbuffered stream meets the file-size limit in the write of the very
+// part that crosses it.
+TEST_F(LibraryFaults, ABitmapWriteThatRunsOutOfRoomNamesThePart) {
+  const struct {
+    long limit;
+    const char* out;
+  } cases[] = {
+      {40, "error: write_bitmap() - can't write bitmap header\n"},
+      {54 + 10, "error: write_bitmap() - can't write palette\n"},
+      {54 + 64 + 300, "error: write_bitmap() - can't write bitmap data\n"},
+  };
+  const std::vector<uint8_t> pixels(SHAPE_SHEET_BYTES, 5);
+  BitmapInfo info;
+  ASSERT_EQ(create_bitmap_header(&info, 256, 256, 4), 0);
+  for (const auto& c : cases) {
+    const ChildResult child = run_with_file_limit(c.limit, [&] {
+      FilePtr file(std::tmpfile());
+      if (!file) return 2;
+      std::setvbuf(file.get(), nullptr, _IONBF, 0);
+      return write_bitmap(file.get(), &info, shape_palette, pixels.data()) < 0
+                 ? 1
+                 : 0;
+    });
+    EXPECT_EQ(child.status, 1) << c.limit;
+    EXPECT_EQ(child.out, c.out);
+  }
+}
+
 // ---- Reads that come up short ----------------------------------------------
 
 TEST_F(LibraryFaults, ACutImageFileLoadsNothing) {

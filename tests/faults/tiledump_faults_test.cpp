@@ -105,6 +105,25 @@ TEST_F(TiledumpFaults, WritingTheBitmapFileFailsCleanlyAtEveryAllocation) {
   EXPECT_GE(points, 1);
 }
 
+TEST_F(TiledumpFaults, ABitmapThatCannotBeDescribedIsNotStarted) {
+  static ShapeSheet sheet;
+  const std::string output = dir / "never.bmp";
+  const struct {
+    int32_t width;
+    uint16_t bit_count;
+  } cases[] = {{256, 3}, {-1, 4}, {0, 4}};
+  for (const auto& c : cases) {
+    StdoutCapture capture;
+    capture.begin();
+    const int result = write_bitmap_file(output.c_str(), c.width, 256,
+                                         sheet.pixels, shape_palette,
+                                         c.bit_count, 0);
+    EXPECT_EQ(capture.end(), "error: create bitmap header\n");
+    EXPECT_EQ(result, -1);
+  }
+  EXPECT_FALSE(file_exists(output));
+}
+
 struct OutputCase {
   const char* name;  // in the test directory unless absolute
   const char* tail;  // the last lines, %s standing for the name
