@@ -113,6 +113,18 @@ Disk* create_d88_disk(const char* name, int format) {
   return disk.release();
 }
 
+namespace {
+
+// A zero-filled array of count sectors, or null after "memory exhaust!".
+std::unique_ptr<Sector[]> new_sector_array(int32_t count) {
+  std::unique_ptr<Sector[]> sectors =
+      try_make_array<Sector>(static_cast<size_t>(count));
+  if (!sectors) std::puts("memory exhaust!");
+  return sectors;
+}
+
+}  // namespace
+
 std::unique_ptr<Sector[]> create_d88_sectors(uint8_t c, uint8_t h,
                                              uint8_t first_r, uint8_t n,
                                              int32_t count, uint8_t density) {
@@ -121,12 +133,8 @@ std::unique_ptr<Sector[]> create_d88_sectors(uint8_t c, uint8_t h,
     std::puts("create_d88_sectors: illegal parameter");
     return nullptr;
   }
-  std::unique_ptr<Sector[]> sectors =
-      try_make_array<Sector>(static_cast<size_t>(count));
-  if (!sectors) {
-    std::puts("memory exhaust!");
-    return nullptr;
-  }
+  std::unique_ptr<Sector[]> sectors = new_sector_array(count);
+  if (!sectors) return nullptr;
   for (int32_t i = 0; i < count; ++i) {
     const auto r = static_cast<uint8_t>(first_r + i);  // wraps past 255
     if (!fill_sector(&sectors[i], c, h, r, n, count, density)) return nullptr;
@@ -146,12 +154,8 @@ std::unique_ptr<Sector[]> create_d88_custom_sectors(
     std::puts("create_d88_custom_sectors: illegal parameter");
     return nullptr;
   }
-  std::unique_ptr<Sector[]> sectors =
-      try_make_array<Sector>(static_cast<size_t>(count));
-  if (!sectors) {
-    std::puts("memory exhaust!");
-    return nullptr;
-  }
+  std::unique_ptr<Sector[]> sectors = new_sector_array(count);
+  if (!sectors) return nullptr;
   for (int32_t i = 0; i < count; ++i) {
     const auto r = records != nullptr ? records[i] : static_cast<uint8_t>(i + 1);
     if (!fill_sector(&sectors[i], c, h, r, size_codes[i], count, density)) {
