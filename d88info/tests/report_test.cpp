@@ -1,57 +1,110 @@
-// What d88info prints for the sample disks, for disks whose shape sectors
-// are missing or unusable, and for files that cannot be read.
+// d88info as a user runs it: command-line errors, the report of the sample
+// disks and of disks whose shape sectors are missing or unusable, and files
+// that cannot be read.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "d88/d88.h"
-#include "d88info/tests/harness.h"
+#include "tests/support/run_program.h"
 
 namespace {
 
-int count_of(const std::string& text, const std::string& part) {
-  int count = 0;
-  for (size_t at = text.find(part); at != std::string::npos;
-       at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
+RunResult run_d88info(const std::string& dir,
+                      const std::vector<std::string>& args) {
+  return run_program(D88INFO_EXE, args, dir);
 }
 
+// Succeeds when every line occurs in text as a whole line, in this order.
+testing::AssertionResult has_lines_in_order(
+    const std::string& text, const std::vector<std::string>& lines) {
+  size_t from = 0;
+  for (const std::string& line : lines) {
+    const size_t at = ("\n" + text).find("\n" + line + "\n", from);
+    if (at == std::string::npos) {
+      return testing::AssertionFailure()
+             << "missing or out of order: [" << line << "] in\n" << text;
+    }
+    from = at + line.size() + 1;
+  }
+  return testing::AssertionSuccess();
+}
+
+const char kUsage[] =
+    "usage: d88info [options] FILE...\n"
+    "lists every disk of each D88 image file: its index, header, sectors\n"
+    "and whether its shape sectors can be read by tiledump and tilepatch\n"
+    "option: -? |--help          print usage\n"
+    "supported disk image format is *.D88 only\n";
 const char kLowerOk[] = "  shapes 0-127    ok (zorvan/far haven)";
 const char kUpperOk[] = "  shapes 128-255  ok (kelmorane/vesto/duskhollow)";
 
-TEST(D88infoReport, ASingleSampleDisk) {
-  const SampleDir samples;
-  const RunResult run = run_d88info(samples.path(), {"kq-vesto.d88"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out.rfind("kq-vesto.d88: 1 disk\n\ndisk 0  \"KQ VESTO\"\n", 0),
-            0u)
-      << run.out;
-  EXPECT_TRUE(has_lines_in_order(
-      run.out, {"  write protect   no", "  media type      2D (0x00)",
-                "  disk size       348848 bytes", "  tracks          80",
-                "  sectors         1280", "  sector sizes    256 x 1280",
-                kLowerOk, kUpperOk, "",
-                "hint: one disk, index 0, the default: no index to pass"}));
-  EXPECT_EQ(count_of(run.out, "\n"), 13);
+// The files named do not exist: had any been read, its error would show.
+TEST(D88infoCommandLine, EachErrorPrintsItsLineAndEndsWithStatus1) {
+  const struct {
+    std::vector<std::string> args;
+    std::string out;
+  } cases[] = {
+      {{}, "no disk image filename\n"},
+      {{"--help"}, kUsage},
+      {{"-?"}, kUsage},
+      {{"a.d88", "--help", "b.d88"}, kUsage},
+      {{"--help", "-x"}, kUsage},
+      {{"-x", "--help"}, "unknown option '-x'\n"},
+      {{"a.d88", "-"}, "unknown option '-'\n"},
+      {{"--", "a.d88"}, "unknown option '--'\n"},
+      {{"--HELP"}, "unknown option '--HELP'\n"},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    const RunResult run = run_d88info(dir.path(), c.args);
+    EXPECT_EQ(run.status, 1) << c.out;
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, "") << c.out;
+  }
 }
 
-TEST(D88infoReport, TheFiveDiskGameFile) {
-  const SampleDir samples;
-  const RunResult run = run_d88info(samples.path(), {"kq-game.d88"});
+class D88infoReport : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(run_program(MAKE_SAMPLES_EXE, {dir.path()}, "/").status, 0);
+  }
+  TempDir dir;
+};
+
+TEST_F(D88infoReport, ASingleSampleDisk) {
+  const RunResult run = run_d88info(dir.path(), {"kq-vesto.d88"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_TRUE(has_lines_in_order(
-      run.out,
-      {"kq-game.d88: 5 disks", "disk 0  \"KQ ZORVAN\"",
-       "disk 1  \"KQ KELMORANE\"", "disk 2  \"KQ VESTO\"",
-       "disk 3  \"KQ DUSKHOLLOW\"", "disk 4  \"KQ FAR HAVEN\"",
-       "hint: pass the disk numbers as indexes to tiledump (-i1, -i2, -D)",
+  EXPECT_EQ(run.out, std::string("kq-vesto.d88: 1 disk\n\n"
+                                 "disk 0  \"KQ VESTO\"\n"
+                                 "  write protect   no\n"
+                                 "  media type      2D (0x00)\n"
+                                 "  disk size       348848 bytes\n"
+                                 "  tracks          80\n"
+                                 "  sectors         1280\n"
+                                 "  sector sizes    256 x 1280\n") +
+                         kLowerOk + "\n" + kUpperOk +
+                         "\n\nhint: one disk, index 0, the default: no index "
+                         "to pass\n");
+}
+
+TEST_F(D88infoReport, TheFiveDiskGameFile) {
+  const RunResult run = run_d88info(dir.path(), {"kq-game.d88"});
+  EXPECT_EQ(run.status, 0);
+  std::vector<std::string> lines = {"kq-game.d88: 5 disks"};
+  for (const char* name :
+       {"0  \"KQ ZORVAN\"", "1  \"KQ KELMORANE\"", "2  \"KQ VESTO\"",
+        "3  \"KQ DUSKHOLLOW\"", "4  \"KQ FAR HAVEN\""}) {
+    lines.insert(lines.end(), {std::string("disk ") + name, kLowerOk, kUpperOk});
+  }
+  lines.insert(
+      lines.end(),
+      {"hint: pass the disk numbers as indexes to tiledump (-i1, -i2, -D)",
        "        tiledump -D kq-game.d88 0 1 shapes.bmp",
        "        tilepatch -D kq-game.d88 0 1 2 3 4 shapes.bmp",
-       "      tilepatch -D: zorvan, kelmorane, vesto, duskhollow, far haven"}));
-  EXPECT_EQ(count_of(run.out, std::string(kLowerOk) + "\n" + kUpperOk), 5);
+       "      tilepatch -D: zorvan, kelmorane, vesto, duskhollow, far haven"});
+  EXPECT_TRUE(has_lines_in_order(run.out, lines));
   // The hint is the end of the output.
   EXPECT_EQ(run.out.substr(run.out.size() - 10), "far haven\n");
 }
@@ -79,8 +132,7 @@ void write_odd_image(const std::string& path) {
   free_d88_image(&image, 0);
 }
 
-TEST(D88infoReport, NamesTheFirstMissingOrUnusableShapeSector) {
-  TempDir dir;
+TEST_F(D88infoReport, NamesTheFirstMissingOrUnusableShapeSector) {
   write_odd_image(dir / "odd.d88");
   const RunResult run = run_d88info(dir.path(), {"odd.d88"});
   EXPECT_EQ(run.status, 0);
@@ -102,13 +154,12 @@ TEST(D88infoReport, NamesTheFirstMissingOrUnusableShapeSector) {
   EXPECT_EQ(run.out.find("tilepatch -D"), std::string::npos);
 }
 
-TEST(D88infoReport, AnUnreadableFileIsReportedAndTheOthersStillListed) {
-  const SampleDir samples;
-  write_file(samples / "broken.d88", std::string(1000, '\xFF'));
-  write_file(samples / "tiny.d88", "too short for a disk");
+TEST_F(D88infoReport, AnUnreadableFileIsReportedAndTheOthersStillListed) {
+  write_file(dir / "broken.d88", std::string(1000, '\xFF'));
+  write_file(dir / "tiny.d88", "too short for a disk");
   const RunResult run =
-      run_d88info(samples.path(), {"kq-zorvan.d88", "missing.d88",
-                                   "broken.d88", "tiny.d88", "kq-vesto.d88"});
+      run_d88info(dir.path(), {"kq-zorvan.d88", "missing.d88", "broken.d88",
+                               "tiny.d88", "kq-vesto.d88"});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(has_lines_in_order(
       run.out,
