@@ -15,17 +15,15 @@
 
 using Bytes = std::vector<uint8_t>;
 
-// An anonymous scratch file, removed when closed.
+// An anonymous scratch file holding contents, positioned at its start.
 inline FilePtr scratch_stream(const Bytes& contents = {}) {
   FilePtr f(std::tmpfile());
-  if (f && !contents.empty()) {
-    std::fwrite(contents.data(), 1, contents.size(), f.get());
-  }
+  if (f && !contents.empty()) std::fwrite(contents.data(), 1, contents.size(), f.get());
   if (f) std::rewind(f.get());
   return f;
 }
 
-// Everything in the stream, from the start; the stream is left at its end.
+// Everything in the stream, from the start.
 inline Bytes stream_bytes(std::FILE* f) {
   std::fflush(f);
   std::rewind(f);
@@ -51,14 +49,6 @@ inline Bytes bitmap_file(uint32_t width, uint32_t height, uint16_t bits,
   FilePtr f = scratch_stream();
   EXPECT_EQ(write_bitmap(f.get(), &info, palette, pixels.data()), 0);
   return stream_bytes(f.get());
-}
-
-inline void set_le32(Bytes& b, std::size_t offset, uint32_t v) {
-  put_le32(b.data() + offset, v);
-}
-
-inline void set_le16(Bytes& b, std::size_t offset, uint16_t v) {
-  put_le16(b.data() + offset, v);
 }
 
 // A palette of n entries whose entry i is blue i, green i + 1, red i + 2.

@@ -17,99 +17,72 @@ TEST(WriteBitmapHeader, SheetHeaderBytes) {
   EXPECT_EQ(stream_bytes(f.get()), expected);
 }
 
-struct RowCase {
-  const char* name;
-  uint32_t width, height;
-  uint16_t bits;
-  Bytes pixels;  // top row first
-  Bytes rows;    // as stored: bottom row first, padded
-};
-
+// The palette, when there is one, goes out unchanged and in full; the rows
+// bottom-up, packed and padded to four bytes.
 TEST(WriteBitmap, PacksPadsAndStoresBottomUp) {
-  const RowCase cases[] = {
+  const struct {
+    const char* name;
+    uint32_t width, height;
+    uint16_t bits;
+    Bytes pixels;  // top row first
+    Bytes rows;    // as stored: bottom row first, padded
+  } cases[] = {
       {"1 bit, any non-zero sets its bit", 10, 2, 1,
-       {0, 5, 0, 1, 0, 0, 0, 0, 1, 1,  //
-        1, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+       {0, 5, 0, 1, 0, 0, 0, 0, 1, 1, /**/ 1, 0, 0, 0, 0, 0, 0, 0, 0, 1},
        {0x80, 0x40, 0, 0, 0x50, 0xC0, 0, 0}},
       {"1 bit, full byte", 8, 1, 1, {1, 1, 1, 1, 1, 1, 1, 0}, {0xFE, 0, 0, 0}},
-      {"4 bit, odd width, low nibbles only", 3, 2, 4,
-       {0x1, 0x2, 0x13,  //
-        0xF, 0x0, 0xA},
+      {"4 bit, odd width, low nibbles only", 3, 2, 4, {0x1, 0x2, 0x13, /**/ 0xF, 0x0, 0xA},
        {0xF0, 0xA0, 0, 0, 0x12, 0x30, 0, 0}},
       {"8 bit", 5, 2, 8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
        {6, 7, 8, 9, 10, 0, 0, 0, 1, 2, 3, 4, 5, 0, 0, 0}},
       {"16 bit", 3, 1, 16, {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6, 0, 0}},
-      {"24 bit, width 5", 5, 1, 24,
-       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
+      {"24 bit, width 5", 5, 1, 24, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
        {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
-      {"32 bit, never padded", 1, 2, 32, {1, 2, 3, 4, 5, 6, 7, 8},
-       {5, 6, 7, 8, 1, 2, 3, 4}},
+      {"32 bit, never padded", 1, 2, 32, {1, 2, 3, 4, 5, 6, 7, 8}, {5, 6, 7, 8, 1, 2, 3, 4}},
   };
+  const Bytes palette = ramp_palette(256);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const Bytes palette = ramp_palette(256);
-    std::string out;
     Bytes file;
-    out = captured(
-        [&] { file = bitmap_file(c.width, c.height, c.bits, palette.data(), c.pixels); });
-    EXPECT_EQ(out, "");
+    EXPECT_EQ(captured([&] { file = bitmap_file(c.width, c.height, c.bits, palette.data(), c.pixels); }),
+              "");
     const uint32_t offset = get_le32(file.data() + 10, nullptr);
     ASSERT_EQ(file.size(), offset + c.rows.size());
     EXPECT_EQ(get_le32(file.data() + 2, nullptr), file.size());
     EXPECT_EQ(Bytes(file.begin() + offset, file.end()), c.rows);
-    // The palette, when there is one, goes out unchanged and in full.
     EXPECT_EQ(Bytes(file.begin() + 54, file.begin() + offset),
               Bytes(palette.begin(), palette.begin() + (offset - 54)));
   }
 }
 
-TEST(WriteBitmap, SheetFileLayout) {
-  Bytes pixels(256 * 256);
-  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = (i / 256) & 15;
-  const Bytes palette = ramp_palette(16);
-  const Bytes file = bitmap_file(256, 256, 4, palette.data(), pixels);
-  ASSERT_EQ(file.size(), 32886u);
-  EXPECT_EQ(file[118], 0xFF);           // row 255 comes first
-  EXPECT_EQ(file[118 + 128], 0xEE);     // then row 254
-  EXPECT_EQ(file[file.size() - 1], 0);  // row 0 last
-}
-
 TEST(WriteBitmap, MissingPaletteIsWrittenAsZeros) {
-  const struct {
-    uint16_t bits;
-    std::size_t palette_bytes;
-  } cases[] = {{1, 8}, {4, 64}, {8, 1024}};
-  for (const auto& c : cases) {
-    const Bytes file = bitmap_file(4, 1, c.bits, nullptr, Bytes{1, 1, 1, 1});
-    ASSERT_GT(file.size(), 54 + c.palette_bytes);
-    EXPECT_EQ(Bytes(file.begin() + 54, file.begin() + 54 + c.palette_bytes),
-              Bytes(c.palette_bytes, 0));
-    EXPECT_NE(file[54 + c.palette_bytes], 0) << c.bits;
+  for (const uint16_t bits : {1, 4, 8}) {
+    const std::size_t palette_bytes = std::size_t{4} << bits;
+    const Bytes file = bitmap_file(4, 1, bits, nullptr, Bytes{1, 1, 1, 1});
+    ASSERT_GT(file.size(), 54 + palette_bytes);
+    EXPECT_EQ(Bytes(file.begin() + 54, file.begin() + 54 + palette_bytes), Bytes(palette_bytes, 0));
+    EXPECT_NE(file[54 + palette_bytes], 0) << bits;
   }
 }
 
+// An unsupported depth and dimensions the fields cannot describe.
 TEST(WriteBitmap, RefusedRecordsWriteNothing) {
   const Bytes pixels(64, 1);
-  BitmapInfo two_bits;
+  BitmapInfo two_bits, huge, empty;
   create_bitmap_header(&two_bits, 4, 4, 2);
-  BitmapInfo huge;
   create_bitmap_header(&huge, 4, 4, 32);
-  huge.width = 60000;
-  huge.height = 60000;
-  BitmapInfo empty;
+  huge.width = huge.height = 60000;
   create_bitmap_header(&empty, 4, 4, 8);
   empty.height = 0;
   for (const BitmapInfo* info : {&two_bits, &huge, &empty}) {
     FilePtr f = scratch_stream();
-    EXPECT_EQ(captured([&] {
-                EXPECT_EQ(write_bitmap(f.get(), info, nullptr, pixels.data()), -1);
-              }),
+    EXPECT_EQ(captured([&] { EXPECT_EQ(write_bitmap(f.get(), info, nullptr, pixels.data()), -1); }),
               "");
     EXPECT_TRUE(stream_bytes(f.get()).empty());
   }
 }
 
-TEST(WriteBitmapPalette, CountOutsideOneTo256WritesNothing) {
+TEST(BitmapPalette, CountOutsideOneTo256IsRefused) {
   const Bytes palette = ramp_palette(256);
   FilePtr f = scratch_stream();
   EXPECT_EQ(write_bitmap_palette(f.get(), palette.data(), 0), -1);
@@ -117,6 +90,15 @@ TEST(WriteBitmapPalette, CountOutsideOneTo256WritesNothing) {
   EXPECT_TRUE(stream_bytes(f.get()).empty());
   EXPECT_EQ(write_bitmap_palette(f.get(), palette.data(), 3), 0);
   EXPECT_EQ(stream_bytes(f.get()), Bytes(palette.begin(), palette.begin() + 12));
+
+  std::rewind(f.get());
+  Bytes read(1024, 0xEE);
+  EXPECT_EQ(read_bitmap_palette(f.get(), read.data(), 0), -1);
+  EXPECT_EQ(read_bitmap_palette(f.get(), read.data(), 257), -1);
+  EXPECT_EQ(std::ftell(f.get()), 0);
+  EXPECT_EQ(read_bitmap_palette(f.get(), read.data(), 3), 0);
+  EXPECT_EQ(Bytes(read.begin(), read.begin() + 12), Bytes(palette.begin(), palette.begin() + 12));
+  EXPECT_EQ(read_bitmap_palette(f.get(), read.data(), 1), -1);  // short
 }
 
 // /dev/full fails every write that reaches it: unbuffered, the header is the
@@ -131,16 +113,13 @@ TEST(WriteBitmap, FailedWritesAreReported) {
       {_IOFBF, 4096, "error: write_bitmap() - can't write bitmap data\n"},
   };
   const Bytes pixels(256 * 256, 3);
-  const Bytes palette = ramp_palette(16);
   BitmapInfo info;
   ASSERT_EQ(create_bitmap_header(&info, 256, 256, 4), 0);
   for (const auto& c : cases) {
     FilePtr f(std::fopen("/dev/full", "wb"));
     if (!f) GTEST_SKIP() << "no /dev/full";
     std::setvbuf(f.get(), nullptr, c.mode, c.buffer);
-    EXPECT_EQ(captured([&] {
-                EXPECT_EQ(write_bitmap(f.get(), &info, palette.data(), pixels.data()), -1);
-              }),
+    EXPECT_EQ(captured([&] { EXPECT_EQ(write_bitmap(f.get(), &info, nullptr, pixels.data()), -1); }),
               c.output);
   }
 }

@@ -2,7 +2,6 @@
 // the round trip through the disk.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 #include <sstream>
 #include <string>
@@ -14,12 +13,22 @@
 
 namespace {
 
-std::vector<std::string> lines_of(const std::string& text) {
+// The lines of a verbose run over the lower range, which must succeed.
+template <class Call>
+std::vector<std::string> trace_lines(Call call) {
+  verbose_flag = 1;
+  testing::internal::CaptureStdout();
+  const int result = call();
+  std::istringstream in(testing::internal::GetCapturedStdout());
+  verbose_flag = 0;
+  EXPECT_EQ(result, 0);
   std::vector<std::string> lines;
-  std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
+
+// A range line, 41 sector lines and a line for each two-byte row.
+constexpr std::size_t kLowerTraceLines = 1 + 41 + 10304 / 2;
 
 bool is_row_line(const std::string& line) {
   return line.size() > 11 && line.compare(8, 3, " : ") == 0;
@@ -45,41 +54,28 @@ TEST(ShapeDecoder, VerboseTrace) {
   first[1] = 0x01;
   first[64] = 0xFF;  // plane 2, row 0, left half
   uint8_t* single = test_sector(disk.get(), 0x22, 0, 4)->data.get();
-  single[2] = 0x55;  // shape 96, row 1
-  single[3] = 0x55;
+  single[2] = single[3] = 0x55;  // shape 96, row 1
   auto sheet = make_sheet();
-  verbose_flag = 1;
-  testing::internal::CaptureStdout();
-  const int result = draw_shapes(sheet.get(), disk.get(), &lower_shape_range);
-  const std::string trace = testing::internal::GetCapturedStdout();
-  verbose_flag = 0;
-  ASSERT_EQ(result, 0);
-
-  const std::vector<std::string> lines = lines_of(trace);
-  ASSERT_EQ(lines.size(), 1u + 41u + 10304u / 2u);
+  const std::vector<std::string> lines =
+      trace_lines([&] { return draw_shapes(sheet.get(), disk.get(), &lower_shape_range); });
+  ASSERT_EQ(lines.size(), kLowerTraceLines);
   EXPECT_EQ(lines[0], "20/01/10 - 22/00/08");
   EXPECT_EQ(lines[1], "[20/01/10]");
   EXPECT_EQ(lines[2], "00000000 : 1              1");
   EXPECT_EQ(lines[3], "00000100 :                 ");
-  EXPECT_EQ(lines[2 + 16], "00000000 :                 ");   // plane 1
-  EXPECT_EQ(lines[2 + 32], "00000000 : 44444444        ");   // plane 2
-  int rows = 0;
-  int offset_zero = 0;
+  EXPECT_EQ(lines[2 + 16], "00000000 :                 ");  // plane 1
+  EXPECT_EQ(lines[2 + 32], "00000000 : 44444444        ");  // plane 2
+  int offset_zero = 0, shape96_row1 = 0;
   for (const std::string& line : lines) {
     if (!is_row_line(line)) continue;
-    ++rows;
     EXPECT_EQ(line.size(), 27u) << line;
-    if (line.compare(0, 8, "00000000") == 0) ++offset_zero;
-  }
-  EXPECT_EQ(rows, 10304 / 2);
-  EXPECT_EQ(offset_zero, 3);
-  // Shape 96 has one plane, drawn as 7; its row 1 lies at (96 + 1) * 256.
-  int shape96_row1 = 0;
-  for (const std::string& line : lines) {
-    if (line.compare(0, 11, "00006100 : ") != 0) continue;
+    offset_zero += line.compare(0, 8, "00000000") == 0;
+    // Shape 96 has one plane, drawn as 7; its row 1 lies at (96 + 1) * 256.
+    if (line.compare(0, 8, "00006100") != 0) continue;
     ++shape96_row1;
     EXPECT_EQ(line, "00006100 :     7777    7777");
   }
+  EXPECT_EQ(offset_zero, 3);
   EXPECT_EQ(shape96_row1, 1);
 }
 
@@ -89,22 +85,15 @@ TEST(ShapeEncoder, VerboseTrace) {
   sheet->pixels[pixel_offset(0, 15, 0)] = 3;
   sheet->pixels[pixel_offset(0, 7, 0)] = 6;  // even: not in plane 0
   auto disk = make_test_disk(0x5A);
-  verbose_flag = 1;
-  testing::internal::CaptureStdout();
-  const int result =
-      change_shape_data(sheet.get(), disk.get(), &lower_shape_range);
-  const std::string trace = testing::internal::GetCapturedStdout();
-  verbose_flag = 0;
-  ASSERT_EQ(result, 0);
-
-  const std::vector<std::string> lines = lines_of(trace);
-  ASSERT_EQ(lines.size(), 1u + 41u + 10304u / 2u);
+  const std::vector<std::string> lines =
+      trace_lines([&] { return change_shape_data(sheet.get(), disk.get(), &lower_shape_range); });
+  ASSERT_EQ(lines.size(), kLowerTraceLines);
   EXPECT_EQ(lines[0], "20/01/10 - 22/00/08");
   EXPECT_EQ(lines[1], "[20/01/10]");
   EXPECT_EQ(lines[2], "00000000 : 80 01");
+  EXPECT_EQ(lines[3], "00000100 : 00 00");
   EXPECT_EQ(lines[2 + 16], "00000000 : 01 01");  // plane 1
   EXPECT_EQ(lines[2 + 32], "00000000 : 01 00");  // plane 2
-  EXPECT_EQ(lines[3], "00000100 : 00 00");
   for (const std::string& line : lines) {
     if (is_row_line(line)) {
       EXPECT_EQ(line.size(), 16u) << line;
@@ -112,37 +101,26 @@ TEST(ShapeEncoder, VerboseTrace) {
   }
 }
 
-TEST(ShapeCodec, QuietWithoutTheVerboseFlag) {
-  auto disk = make_test_disk(0x33);
-  auto sheet = make_sheet();
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(draw_shapes(sheet.get(), disk.get(), &upper_shape_range), 0);
-  EXPECT_EQ(change_shape_data(sheet.get(), disk.get(), &upper_shape_range), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-}
-
-// A sheet of colours 0 to 7 survives encoding and decoding, except that a
-// single-plane shape keeps only "set" (white) or "clear".
+// A sheet of colours 0 to 7 survives encoding and decoding, silently, except
+// that a single-plane shape keeps only "set" (white) or "clear".
 TEST(ShapeCodec, RoundTrip) {
   std::mt19937 random(12345);
   auto sheet = make_sheet();
-  for (uint8_t& pixel : sheet->pixels) {
-    pixel = static_cast<uint8_t>(random() % 8);
-  }
+  for (uint8_t& pixel : sheet->pixels) pixel = static_cast<uint8_t>(random() % 8);
   auto disk = make_test_disk(0xE5);
-  ASSERT_EQ(change_shape_data(sheet.get(), disk.get(), &lower_shape_range), 0);
-  ASSERT_EQ(change_shape_data(sheet.get(), disk.get(), &upper_shape_range), 0);
   auto back = make_sheet();
-  ASSERT_EQ(draw_shapes(back.get(), disk.get(), &lower_shape_range), 0);
-  ASSERT_EQ(draw_shapes(back.get(), disk.get(), &upper_shape_range), 0);
+  testing::internal::CaptureStdout();
+  for (const ShapeRange* range : {&lower_shape_range, &upper_shape_range}) {
+    EXPECT_EQ(change_shape_data(sheet.get(), disk.get(), range), 0);
+    EXPECT_EQ(draw_shapes(back.get(), disk.get(), range), 0);
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   for (int shape = 0; shape < 256; ++shape) {
     const bool single = shape >= 96 && shape <= 126;
-    for (int y = 0; y < 16; ++y) {
+    for (int at = pixel_offset(shape, 0, 0), y = 0; y < 16; ++y, at += SHAPE_SHEET_WIDTH) {
       for (int x = 0; x < 16; ++x) {
-        const int at = pixel_offset(shape, x, y);
-        const int expected = single && sheet->pixels[at] ? 7 : sheet->pixels[at];
-        ASSERT_EQ(back->pixels[at], expected)
-            << "shape " << shape << " x " << x << " y " << y;
+        const int expected = single && sheet->pixels[at + x] ? 7 : sheet->pixels[at + x];
+        ASSERT_EQ(back->pixels[at + x], expected) << "shape " << shape << " x " << x << " y " << y;
       }
     }
   }
