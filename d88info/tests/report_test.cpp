@@ -24,7 +24,8 @@ testing::AssertionResult has_lines_in_order(
     const size_t at = ("\n" + text).find("\n" + line + "\n", from);
     if (at == std::string::npos) {
       return testing::AssertionFailure()
-             << "missing or out of order: [" << line << "] in\n" << text;
+             << "missing or out of order: [" << line << "] in\n"
+             << text;
     }
     from = at + line.size() + 1;
   }
@@ -96,7 +97,8 @@ TEST_F(D88infoReport, TheFiveDiskGameFile) {
   for (const char* name :
        {"0  \"KQ ZORVAN\"", "1  \"KQ KELMORANE\"", "2  \"KQ VESTO\"",
         "3  \"KQ DUSKHOLLOW\"", "4  \"KQ FAR HAVEN\""}) {
-    lines.insert(lines.end(), {std::string("disk ") + name, kLowerOk, kUpperOk});
+    lines.insert(lines.end(),
+                 {std::string("disk ") + name, kLowerOk, kUpperOk});
   }
   lines.insert(
       lines.end(),
@@ -137,20 +139,19 @@ TEST_F(D88infoReport, NamesTheFirstMissingOrUnusableShapeSector) {
   const RunResult run = run_d88info(dir.path(), {"odd.d88"});
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(has_lines_in_order(
-      run.out,
-      {"disk 0  \"NO 21/00/05\"",
-       "  shapes 0-127    missing sector 21/00/05 (zorvan/far haven)",
-       kUpperOk, "disk 1  \"CODE 2\"", kLowerOk,
-       "  shapes 128-255  bad sector 1C/01/09: size code 2, 256 bytes "
-       "(kelmorane/vesto/duskhollow)",
-       "disk 2  \"2HD\\x09SHORT\"", "  write protect   yes",
-       "  media type      2HD (0x20)", "  tracks          154",
-       "  sectors         4004", "  sector sizes    128 x 1, 256 x 4003",
-       kLowerOk,
-       "  shapes 128-255  bad sector 1D/00/01: size code 1, 128 bytes "
-       "(kelmorane/vesto/duskhollow)",
-       // Shapes 0-127 first readable on disk 1, 128-255 on disk 0.
-       "        tiledump -D odd.d88 1 0 shapes.bmp"}));
+      run.out, {"disk 0  \"NO 21/00/05\"",
+                "  shapes 0-127    missing sector 21/00/05 (zorvan/far haven)",
+                kUpperOk, "disk 1  \"CODE 2\"", kLowerOk,
+                "  shapes 128-255  bad sector 1C/01/09: size code 2, 256 bytes "
+                "(kelmorane/vesto/duskhollow)",
+                "disk 2  \"2HD\\x09SHORT\"", "  write protect   yes",
+                "  media type      2HD (0x20)", "  tracks          154",
+                "  sectors         4004",
+                "  sector sizes    128 x 1, 256 x 4003", kLowerOk,
+                "  shapes 128-255  bad sector 1D/00/01: size code 1, 128 bytes "
+                "(kelmorane/vesto/duskhollow)",
+                // Shapes 0-127 first readable on disk 1, 128-255 on disk 0.
+                "        tiledump -D odd.d88 1 0 shapes.bmp"}));
   EXPECT_EQ(run.out.find("tilepatch -D"), std::string::npos);
 }
 
@@ -162,13 +163,12 @@ TEST_F(D88infoReport, AnUnreadableFileIsReportedAndTheOthersStillListed) {
                                "tiny.d88", "kq-vesto.d88"});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(has_lines_in_order(
-      run.out,
-      {"kq-zorvan.d88: 1 disk", "", "open error 'missing.d88'",
-       "error: read d88 image 'missing.d88'", "",
-       "error: read d88 image 'broken.d88'", "",
-       "data size too short ... garbage? ... ignored", "tiny.d88: 0 disks", "",
-       "hint: this file holds no disk", "", "kq-vesto.d88: 1 disk",
-       "disk 0  \"KQ VESTO\""}));
+      run.out, {"kq-zorvan.d88: 1 disk", "", "open error 'missing.d88'",
+                "error: read d88 image 'missing.d88'", "",
+                "error: read d88 image 'broken.d88'", "",
+                "data size too short ... garbage? ... ignored",
+                "tiny.d88: 0 disks", "", "hint: this file holds no disk", "",
+                "kq-vesto.d88: 1 disk", "disk 0  \"KQ VESTO\""}));
 }
 
 }  // namespace

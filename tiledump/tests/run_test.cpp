@@ -100,8 +100,12 @@ TEST_F(TiledumpRun, TakesTheDisksTheCommandLineNames) {
       {{"-d1", game, "-d2", game, "-i1", "4", "-i2", "2"}, 'F', 'V'},
       {{"--disk1", "kq-farhaven.d88", "--disk2", "kq-vesto.d88"}, 'F', 'V'},
       // A later option replaces what -D set.
-      {{"-D", game, "0", "1", "-d2", "kq-duskhollow.d88", "-i2", "0"}, 'Z', 'D'},
-      {{"-D", game, "4", "2", "-d1", "kq-zorvan.d88", "--index1", "0"}, 'Z', 'V'},
+      {{"-D", game, "0", "1", "-d2", "kq-duskhollow.d88", "-i2", "0"},
+       'Z',
+       'D'},
+      {{"-D", game, "4", "2", "-d1", "kq-zorvan.d88", "--index1", "0"},
+       'Z',
+       'V'},
       {{"-d1", "kq-farhaven.d88", "-D", game, "0", "1"}, 'Z', 'K'},
       // Indexes are read as strtoul does with base 0.
       {{"-D", game, "0", "0x1"}, 'Z', 'K'},
@@ -134,7 +138,8 @@ TEST_F(TiledumpRun, EveryFailureLeavesTheDirectoryAsItWas) {
   ASSERT_EQ(::mkdir((dir / "pictures").c_str(), 0755), 0);
   const std::string game = "kq-game.d88";
   const std::string bad = "error: illegal image index: ";
-  const std::string draw = "error: read d88 image 20/01/10\nerror: draw shapes\n";
+  const std::string draw =
+      "error: read d88 image 20/01/10\nerror: draw shapes\n";
   const std::string pictures =
       "error: open 'pictures'\nerror: write bitmap file 'pictures'\n";
   const struct {
@@ -143,7 +148,8 @@ TEST_F(TiledumpRun, EveryFailureLeavesTheDirectoryAsItWas) {
     std::string input = "";
   } cases[] = {
       {{"-D", game, "0", "010", "o.bmp"}, bad + "'kq-game.d88':8\n"},
-      {{"-D", game, "0", "1", "-i2", "-1", "o.bmp"}, bad + "'kq-game.d88':-1\n"},
+      {{"-D", game, "0", "1", "-i2", "-1", "o.bmp"},
+       bad + "'kq-game.d88':-1\n"},
       {{"-D", game, "0", "4294967295", "o.bmp"}, bad + "'kq-game.d88':-1\n"},
       {{"-D", game, "0", "2147483648", "o.bmp"},
        bad + "'kq-game.d88':-2147483648\n"},
@@ -158,10 +164,12 @@ TEST_F(TiledumpRun, EveryFailureLeavesTheDirectoryAsItWas) {
       {{"-i1", "1", "-d2", "absent.d88", "o.bmp"}, bad + "'kq-zorvan.d88':1\n"},
       {{"-d1", "missing.d88", "-d2", "absent.d88", "o.bmp"},
        "...error: read d88 image 'missing.d88'\n"},
-      {{"-d2", "absent.d88", "o.bmp"}, "...error: read d88 image 'absent.d88'\n"},
+      {{"-d2", "absent.d88", "o.bmp"},
+       "...error: read d88 image 'absent.d88'\n"},
       // Option arguments are taken as they stand.
       {{"-d1", "--help", "o.bmp"}, "...error: read d88 image '--help'\n"},
-      {{"-d1", "broken.d88", "o.bmp"}, "...error: read d88 image 'broken.d88'\n"},
+      {{"-d1", "broken.d88", "o.bmp"},
+       "...error: read d88 image 'broken.d88'\n"},
       {{"-d1", "tiny.d88", "o.bmp"}, "..." + bad + "'tiny.d88':0\n"},
       // Shape sectors of the wrong size; the upper range is not tried once
       // the lower one failed.
@@ -173,8 +181,9 @@ TEST_F(TiledumpRun, EveryFailureLeavesTheDirectoryAsItWas) {
       {{"-d2", "broken.d88", "--overwrite", "shapes.bmp"},
        "...error: read d88 image 'broken.d88'\n"},
       // Output that cannot be written.
-      {{"pictures"}, "already exists 'pictures'\noverwrite ? (Y or N): " +
-                         pictures, "y\n"},
+      {{"pictures"},
+       "already exists 'pictures'\noverwrite ? (Y or N): " + pictures,
+       "y\n"},
       {{"--overwrite", "pictures"}, pictures},
       {{"no/such/shapes.bmp"},
        "error: open 'no/such/shapes.bmp'\n"
@@ -202,7 +211,8 @@ TEST_F(TiledumpRun, EveryFailureLeavesTheDirectoryAsItWas) {
 }
 
 TEST_F(TiledumpRun, AnExistingFileIsReplacedOnlyAfterYes) {
-  const std::string asked = "already exists 'shapes.bmp'\noverwrite ? (Y or N): ";
+  const std::string asked =
+      "already exists 'shapes.bmp'\noverwrite ? (Y or N): ";
   const std::string refused = "error: write bitmap file 'shapes.bmp'\n";
   const struct {
     std::string input;  // what the user types
