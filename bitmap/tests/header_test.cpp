@@ -4,16 +4,6 @@
 
 namespace {
 
-TEST(LittleEndianFields, LowByteFirstAndCursorAdvances) {
-  uint8_t buf[6] = {};
-  EXPECT_EQ(put_le16(put_le32(buf, 0x12345678), 0xBEEF), buf + 6);
-  EXPECT_EQ(Bytes(buf, buf + 6), (Bytes{0x78, 0x56, 0x34, 0x12, 0xEF, 0xBE}));
-  const uint8_t* next = nullptr;
-  EXPECT_EQ(get_le32(buf, &next), 0x12345678u);
-  EXPECT_EQ(get_le16(next, &next), 0xBEEFu);
-  EXPECT_EQ(next, buf + 6);
-}
-
 // Every header created is one that the validation passes silently.
 TEST(CreateBitmapHeader, OffsetsAndSizesByDepth) {
   const struct {
