@@ -7,44 +7,31 @@
 
 namespace {
 
-// Runs confirm_yes_no with the given text on standard input and returns its
-// result together with what it printed.
-int ask(const std::string& input, std::string* printed) {
-  std::FILE* in = std::tmpfile();
-  std::fwrite(input.data(), 1, input.size(), in);
-  std::rewind(in);
-  std::FILE* saved = stdin;
-  stdin = in;
-  testing::internal::CaptureStdout();
-  const int result = confirm_yes_no("overwrite ?");
-  *printed = testing::internal::GetCapturedStdout();
-  stdin = saved;
-  std::fclose(in);
-  return result;
-}
-
-struct Case {
-  const char* input;
-  int result;
-};
-
-TEST(ConfirmYesNo, FirstDecidingCharacterWins) {
-  const Case cases[] = {
-      {"y\n", 1}, {"Y", 1},      {"n\n", 0},     {"N", 0},
-      {"\n\nxq y", 1}, {"what? no", 0}, {"yes", 1}, {" \tN y", 0},
+TEST(ConfirmYesNo, FirstDecidingCharacterWinsAndEndOfInputRefuses) {
+  const struct {
+    std::string input;
+    int result;
+    const char* after_prompt;  // printed after the question
+  } cases[] = {
+      {"y\n", 1, ""},      {"Y", 1, ""},        {"n\n", 0, ""},
+      {"N", 0, ""},        {"\n\nxq y", 1, ""}, {"what? no", 0, ""},
+      {"yes", 1, ""},      {" \tN y", 0, ""},   {"", 0, "\n"},
+      {"\n", 0, "\n"},     {"zzz", 0, "\n"},
   };
-  for (const Case& c : cases) {
-    std::string printed;
-    EXPECT_EQ(ask(c.input, &printed), c.result) << c.input;
-    EXPECT_EQ(printed, "overwrite ? (Y or N): ") << c.input;
-  }
-}
-
-TEST(ConfirmYesNo, EndOfInputRefuses) {
-  for (const char* input : {"", "\n", "zzz"}) {
-    std::string printed;
-    EXPECT_EQ(ask(input, &printed), 0) << input;
-    EXPECT_EQ(printed, "overwrite ? (Y or N): \n");
+  for (const auto& c : cases) {
+    std::FILE* in = std::tmpfile();
+    std::fwrite(c.input.data(), 1, c.input.size(), in);
+    std::rewind(in);
+    std::FILE* saved = stdin;
+    stdin = in;
+    testing::internal::CaptureStdout();
+    const int result = confirm_yes_no("overwrite ?");
+    const std::string printed = testing::internal::GetCapturedStdout();
+    stdin = saved;
+    std::fclose(in);
+    EXPECT_EQ(result, c.result) << c.input;
+    EXPECT_EQ(printed, std::string("overwrite ? (Y or N): ") + c.after_prompt)
+        << c.input;
   }
 }
 
