@@ -173,3 +173,15 @@ std::unique_ptr<Sector[]> create_d88_sectors(uint8_t c, uint8_t h,
 std::unique_ptr<Sector[]> create_d88_custom_sectors(
     uint8_t c, uint8_t h, const uint8_t* records, const uint8_t* size_codes,
     int32_t count, uint8_t density);
+
+// ---- Ownership -----------------------------------------------------------
+
+// An image released with free_d88_image (flag 0) when it goes out of scope,
+// so that a program releases its images on every way out of a run.
+struct ScopedDiskImage {
+  DiskImage image;
+  ScopedDiskImage() = default;
+  ScopedDiskImage(const ScopedDiskImage&) = delete;
+  ScopedDiskImage& operator=(const ScopedDiskImage&) = delete;
+  ~ScopedDiskImage() { free_d88_image(&image, 0); }
+};

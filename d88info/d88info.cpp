@@ -8,18 +8,9 @@
 
 namespace {
 
-// Releases an image on every path out of a file's report.
-struct ImageHolder {
-  DiskImage image;
-  ImageHolder() = default;
-  ImageHolder(const ImageHolder&) = delete;
-  ImageHolder& operator=(const ImageHolder&) = delete;
-  ~ImageHolder() { free_d88_image(&image, 0); }
-};
-
 // Lists one file; -1 when it cannot be read, after the reader's lines.
 int report_file(const char* path) {
-  ImageHolder holder;
+  ScopedDiskImage holder;
   if (read_d88_image_from_file(&holder.image, path) < 0) {
     std::printf("error: read d88 image '%s'\n", path);
     return -1;

@@ -8,15 +8,6 @@
 
 namespace {
 
-// Releases an image on every path out of the run, leaving the record empty.
-struct ImageHolder {
-  DiskImage image;
-  ImageHolder() = default;
-  ImageHolder(const ImageHolder&) = delete;
-  ImageHolder& operator=(const ImageHolder&) = delete;
-  ~ImageHolder() { free_d88_image(&image, 0); }
-};
-
 int load_image(DiskImage* image, const char* path) {
   if (read_d88_image_from_file(image, path) < 0) {
     std::printf("error: read d88 image '%s'\n", path);
@@ -37,8 +28,8 @@ const Disk* pick_disk(const DiskImage* image, const char* path, int32_t index) {
 // Loads the disks (the file once when both names are the same), then
 // exports. The exit status.
 int load_and_export(const TiledumpOptions& options, ShapeSheet* sheet) {
-  ImageHolder first;
-  ImageHolder second;
+  ScopedDiskImage first;
+  ScopedDiskImage second;
   if (load_image(&first.image, options.disk1) != 0) return 1;
   const Disk* disk1 = pick_disk(&first.image, options.disk1, options.index1);
   if (disk1 == nullptr) return 1;

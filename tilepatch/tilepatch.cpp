@@ -16,12 +16,6 @@ namespace {
 // stack; every run clears it first.
 ShapeSheet sheet;
 
-// Releases the image on every way out of a run.
-struct ImageRelease {
-  DiskImage* image;
-  ~ImageRelease() { free_d88_image(image, 0); }
-};
-
 // Encodes the sheet into each disk of the walk, in memory only. Stops at the
 // first negative index. 0, or -1 after the messages.
 int patch_disks(const PatchOptions& options, DiskImage* image) {
@@ -71,8 +65,8 @@ int run(const PatchOptions& options) {
   std::memset(sheet.pixels, 0, sizeof sheet.pixels);
   if (load_shapes_bitmap(&sheet, options.bitmap_file) < 0) return 1;
 
-  DiskImage image;
-  ImageRelease release{&image};
+  ScopedDiskImage holder;
+  DiskImage& image = holder.image;
   if (read_d88_image_from_file(&image, options.disk_file) < 0) {
     std::printf("error: read d88 image '%s'\n", options.disk_file);
     return 1;

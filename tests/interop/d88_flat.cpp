@@ -12,14 +12,6 @@
 
 namespace {
 
-struct ImageHolder {
-  DiskImage image;
-  ImageHolder() = default;
-  ImageHolder(const ImageHolder&) = delete;
-  ImageHolder& operator=(const ImageHolder&) = delete;
-  ~ImageHolder() { free_d88_image(&image, 0); }
-};
-
 bool before(const Sector* a, const Sector* b) {
   if (a->c != b->c) return a->c < b->c;
   if (a->h != b->h) return a->h < b->h;
@@ -66,7 +58,7 @@ int main(int argc, char** argv) {
     std::puts("usage: d88_flat FILE INDEX OUTPUT");
     return 1;
   }
-  ImageHolder holder;
+  ScopedDiskImage holder;
   if (read_d88_image_from_file(&holder.image, argv[1]) < 0) {
     std::printf("error: read d88 image '%s'\n", argv[1]);
     return 1;
