@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "common/alloc.h"
+#include "samples/sample_disk.h"
 #include "shapes/shapes.h"
 
 namespace {
@@ -15,21 +16,6 @@ bool in_range(const Sector& s, const ShapeRange& range) {
   const int64_t key = walk_key(s.c, s.h, s.r);
   return key >= walk_key(range.start_c, range.start_h, range.start_r) &&
          key <= walk_key(range.end_c, range.end_h, range.end_r);
-}
-
-void fill(Disk* disk, uint32_t seed) {
-  uint32_t state = seed | 1u;
-  for (Track& track : disk->tracks) {
-    for (int32_t i = 0; track.sectors && i < track.count; ++i) {
-      Sector& sector = track.sectors[i];
-      for (int16_t k = 0; k < sector.size; ++k) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        sector.data[k] = static_cast<uint8_t>(state >> 24);
-      }
-    }
-  }
 }
 
 // Moves the kept sectors of a track into a new array; a track that keeps
@@ -67,7 +53,7 @@ bool trim_track(Track* track, bool lower, bool upper) {
 Disk* make_shape_disk(const char* name, bool lower, bool upper, uint32_t seed) {
   Disk* disk = create_d88_disk(name, 0);
   if (disk == nullptr) return nullptr;
-  fill(disk, seed);
+  fill_pseudo_random(disk, seed | 1u);
   for (Track& track : disk->tracks) {
     if (track.sectors && !trim_track(&track, lower, upper)) {
       free_d88_disk(disk, 1);

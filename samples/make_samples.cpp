@@ -5,6 +5,7 @@
 #include <string>
 
 #include "d88/d88.h"
+#include "samples/sample_disk.h"
 #include "samples/sample_sheet.h"
 #include "shapes/shapes.h"
 
@@ -26,25 +27,6 @@ const SampleDisk kDisks[] = {
     {"kq-farhaven.d88", "KQ FAR HAVEN", 'F', &lower_shape_range},
 };
 const char kGameFile[] = "kq-game.d88";
-
-// Every data byte gets a value from a fixed generator, seeded per disk, so
-// that bytes belonging to no shape differ from the builder's fill and from
-// disk to disk, yet are the same on every run.
-void fill_pseudo_random(Disk* disk, uint32_t seed) {
-  uint32_t state = seed;
-  for (Track& track : disk->tracks) {
-    if (!track.sectors) continue;
-    for (int32_t i = 0; i < track.count; ++i) {
-      Sector& sector = track.sectors[i];
-      for (int16_t k = 0; k < sector.size; ++k) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        sector.data[k] = static_cast<uint8_t>(state >> 24);
-      }
-    }
-  }
-}
 
 // A formatted disk with its shapes encoded, or null after a message.
 Disk* make_disk(const SampleDisk& sample, uint32_t seed) {

@@ -11,8 +11,10 @@
 #include <cstring>
 
 #include "bitmap/bitmap.h"
+#include "samples/sample_disk.h"
 #include "common/file_ptr.h"
 #include "d88/d88.h"
+#include "samples/sample_disk.h"
 #include "shapes/shapes.h"
 #include "tests/faults/fault_alloc.h"
 
@@ -138,26 +140,14 @@ void finish_feeding(const std::string& path, pid_t child) {
 std::string shape_disk_image(int count) {
   DiskImage image;
   Disk** tail = &image.first;
-  uint32_t state = 0x2545F491u;
   for (int d = 0; d < count; ++d) {
     Disk* disk = create_d88_disk("SHAPES", 0);
     if (disk == nullptr) break;
+    // Only the tracks of the shape sectors stay, to keep the image small.
     for (int slot = 0; slot < D88_TRACK_MAX; ++slot) {
-      Track& track = disk->tracks[slot];
-      if (slot < 0x1C * 2 || slot > 0x22 * 2 + 1) {
-        track = Track{};
-        continue;
-      }
-      for (int32_t i = 0; i < track.count; ++i) {
-        Sector& sector = track.sectors[i];
-        for (int16_t k = 0; k < sector.size; ++k) {
-          state ^= state << 13;
-          state ^= state >> 17;
-          state ^= state << 5;
-          sector.data[k] = static_cast<uint8_t>(state >> 24);
-        }
-      }
+      if (slot < 0x1C * 2 || slot > 0x22 * 2 + 1) disk->tracks[slot] = Track{};
     }
+    fill_pseudo_random(disk, 0x2545F491u + static_cast<uint32_t>(d));
     *tail = disk;
     tail = &disk->next;
     ++image.count;
