@@ -11,9 +11,9 @@
 
 #include "bitmap/bitmap.h"
 
-namespace {
+#include "fuzz/seed_files.h"
 
-using Bytes = std::vector<uint8_t>;
+namespace {
 
 // A 256-entry palette: a grey ramp with a few pure colours at its start.
 std::vector<uint8_t> make_palette() {
@@ -41,20 +41,9 @@ std::vector<uint8_t> make_pixels(uint32_t width, uint32_t height, int bits) {
 }
 
 Bytes bitmap_bytes(uint32_t width, uint32_t height, uint16_t bits) {
-  BitmapInfo info;
-  if (create_bitmap_header(&info, width, height, bits) != 0) return {};
   const std::vector<uint8_t> palette = make_palette();
   const std::vector<uint8_t> pixels = make_pixels(width, height, bits);
-  char* text = nullptr;
-  size_t length = 0;
-  std::FILE* stream = open_memstream(&text, &length);
-  if (stream == nullptr) return {};
-  const bool ok = write_bitmap(stream, &info, palette.data(), pixels.data()) == 0;
-  const bool closed = std::fclose(stream) == 0;
-  Bytes bytes;
-  if (ok && closed) bytes.assign(text, text + length);
-  std::free(text);
-  return bytes;
+  return encode_bitmap(width, height, bits, palette.data(), pixels.data());
 }
 
 // The same file with its data length field (and file length) set to 0.
@@ -63,14 +52,6 @@ Bytes without_lengths(Bytes b) {
   put_le32(&b[2], 0);
   put_le32(&b[34], 0);
   return b;
-}
-
-bool save(const std::string& path, const Bytes& b) {
-  if (b.empty()) return false;
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool ok = std::fwrite(b.data(), 1, b.size(), f) == b.size();
-  return std::fclose(f) == 0 && ok;
 }
 
 bool write_small_seeds(const std::string& dir) {
@@ -84,7 +65,7 @@ bool write_small_seeds(const std::string& dir) {
                               std::to_string(s.width) + "x" +
                               std::to_string(s.height);
     const Bytes b = bitmap_bytes(s.width, s.height, s.bits);
-    if (!save(name + ".bmp", b) || !save(name + "_nolen.bmp", without_lengths(b))) {
+    if (!save_seed(name + ".bmp", b) || !save_seed(name + "_nolen.bmp", without_lengths(b))) {
       std::printf("cannot make '%s'\n", name.c_str());
       return false;
     }
@@ -101,12 +82,12 @@ bool write_sheet_seeds(const std::string& dir) {
                 {"8bit.bmp", 256, 8},        {"24bit.bmp", 256, 24},
                 {"1bit_tall.bmp", 260, 1},   {"1bit_short.bmp", 255, 1}};
   for (const auto& s : sheets) {
-    if (!save(dir + "/" + s.name, bitmap_bytes(256, s.height, s.bits))) {
+    if (!save_seed(dir + "/" + s.name, bitmap_bytes(256, s.height, s.bits))) {
       std::printf("cannot make '%s'\n", s.name);
       return false;
     }
   }
-  return save(dir + "/4bit_nolen.bmp", without_lengths(bitmap_bytes(256, 256, 4)));
+  return save_seed(dir + "/4bit_nolen.bmp", without_lengths(bitmap_bytes(256, 256, 4)));
 }
 
 }  // namespace

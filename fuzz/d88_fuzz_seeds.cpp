@@ -11,9 +11,9 @@
 #include "common/le.h"
 #include "d88/d88.h"
 
-namespace {
+#include "fuzz/seed_files.h"
 
-using Bytes = std::vector<uint8_t>;
+namespace {
 
 // A disk of `tracks` tracks of three 256-byte sectors; the second track of
 // sectors of 256 and 512 bytes, one sector shrunk to 0 bytes.
@@ -73,13 +73,6 @@ Bytes with_empty_track(Bytes b, int slot) {
   return b;
 }
 
-bool save(const std::string& path, const Bytes& b) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool ok = std::fwrite(b.data(), 1, b.size(), f) == b.size();
-  return std::fclose(f) == 0 && ok;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,7 +101,7 @@ int main(int argc, char** argv) {
       {"header_only.d88", header_only},
   };
   for (const auto& seed : seeds) {
-    if (seed.bytes.empty() || !save(dir + "/" + seed.name, seed.bytes)) {
+    if (seed.bytes.empty() || !save_seed(dir + "/" + seed.name, seed.bytes)) {
       std::printf("cannot make '%s'\n", seed.name);
       return 1;
     }

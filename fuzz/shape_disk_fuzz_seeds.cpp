@@ -13,9 +13,9 @@
 #include "fuzz/shape_disks.h"
 #include "shapes/shapes.h"
 
-namespace {
+#include "fuzz/seed_files.h"
 
-using Bytes = std::vector<uint8_t>;
+namespace {
 
 Disk* lower_disk() { return make_shape_disk("SHAPES LOWER", true, false, 1); }
 Disk* upper_disk() { return make_shape_disk("SHAPES UPPER", false, true, 2); }
@@ -34,26 +34,7 @@ Bytes sheet_bitmap(uint16_t bits) {
   for (int i = 0; i < SHAPE_SHEET_BYTES; ++i) {
     pixels[i] = static_cast<uint8_t>((i / 16 + i / 4096) % (bits == 1 ? 2 : 8));
   }
-  BitmapInfo info;
-  char* text = nullptr;
-  size_t length = 0;
-  std::FILE* stream = open_memstream(&text, &length);
-  if (stream == nullptr) return {};
-  const bool ok = create_bitmap_header(&info, 256, 256, bits) == 0 &&
-                  write_bitmap(stream, &info, shape_palette, pixels) == 0;
-  const bool closed = std::fclose(stream) == 0;
-  Bytes bytes;
-  if (ok && closed) bytes.assign(text, text + length);
-  std::free(text);
-  return bytes;
-}
-
-bool save(const std::string& path, const Bytes& b) {
-  if (b.empty()) return false;
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool ok = std::fwrite(b.data(), 1, b.size(), f) == b.size();
-  return std::fclose(f) == 0 && ok;
+  return encode_bitmap(256, 256, bits, shape_palette, pixels);
 }
 
 struct Seed {
@@ -90,7 +71,7 @@ int main(int argc, char** argv) {
   std::vector<Seed> seeds = disk_seeds();
   for (const Seed& seed : seeds) {
     for (int dir = 1; dir <= 2; ++dir) {
-      if (!save(std::string(argv[dir]) + "/" + seed.name, seed.bytes)) {
+      if (!save_seed(std::string(argv[dir]) + "/" + seed.name, seed.bytes)) {
         std::printf("cannot make '%s'\n", seed.name.c_str());
         return 1;
       }
@@ -99,7 +80,7 @@ int main(int argc, char** argv) {
   const Seed bitmaps[] = {{"shapes_4bit.bmp", sheet_bitmap(4)},
                           {"shapes_1bit.bmp", sheet_bitmap(1)}};
   for (const Seed& seed : bitmaps) {
-    if (!save(std::string(argv[2]) + "/" + seed.name, seed.bytes)) {
+    if (!save_seed(std::string(argv[2]) + "/" + seed.name, seed.bytes)) {
       std::printf("cannot make '%s'\n", seed.name.c_str());
       return 1;
     }
