@@ -19,6 +19,17 @@ std::unique_ptr<T[]> try_make_array(std::size_t n) noexcept {
   }
 }
 
+// As try_make_array, but the elements are left uninitialised: for buffers
+// that the caller fills at once.
+template <class T>
+std::unique_ptr<T[]> try_make_array_for_overwrite(std::size_t n) noexcept {
+  try {
+    return std::make_unique_for_overwrite<T[]>(n);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
 // One value-initialised object, or null when memory runs out.
 template <class T>
 std::unique_ptr<T> try_make() noexcept {

@@ -50,7 +50,7 @@ bool fill_sector(Sector* sector, uint8_t c, uint8_t h, uint8_t r, uint8_t n,
   sector->sector_count = static_cast<uint16_t>(count);
   sector->density = density;
   sector->size = static_cast<int16_t>(128 << n);
-  sector->data = d88_detail::try_make_bytes(static_cast<size_t>(sector->size));
+  sector->data = try_make_array_for_overwrite<uint8_t>(static_cast<size_t>(sector->size));
   if (!sector->data) {
     std::puts("memory exhaust!");
     return false;

@@ -174,7 +174,7 @@ int read_d88_sector_from_buffer(Sector* sector, const uint8_t* bytes,
     return -1;
   }
   if (sector->size == 0) return 0;
-  sector->data = d88_detail::try_make_bytes(static_cast<size_t>(sector->size));
+  sector->data = try_make_array_for_overwrite<uint8_t>(static_cast<size_t>(sector->size));
   if (!sector->data) {
     std::puts("memory exhaust!");
     return -1;
@@ -338,7 +338,7 @@ int read_d88_image_from_file(DiskImage* image, const char* path) {
     }
     length = file_length(file.get(), path);
     if (length < 0) return -1;
-    buffer = d88_detail::try_make_bytes(static_cast<size_t>(length));
+    buffer = try_make_array_for_overwrite<uint8_t>(static_cast<size_t>(length));
     if (!buffer) {
       std::puts("memory exhaust!");
       return -1;
