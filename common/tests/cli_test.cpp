@@ -2,42 +2,49 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "common/confirm.h"
 
 namespace {
 
 TEST(ParseDiskIndex, ReadsLikeUnsigned32BitStrtoul) {
   const struct {
     const char* text;
-    int32_t index;
-  } accepted[] = {
-      {"0", 0},
-      {"7", 7},
-      {"0x1", 1},
-      {"0X1f", 31},
-      {"010", 8},
-      {"", 0},
-      {"  3", 3},
-      {"+4", 4},
-      {"-1", -1},
-      {"4294967295", -1},
-      {"2147483647", 2147483647},
-      {"2147483648", INT32_MIN},
-      {"4294967296", -1},  // too large saturates
-      {"99999999999999999999", -1},
-      {"-4294967295", 1},  // negated in unsigned arithmetic
-      {"-4294967296", -1},
-  };
-  for (const auto& c : accepted) {
-    int32_t index = 12345;
-    EXPECT_EQ(parse_disk_index(c.text, &index), 0) << '"' << c.text << '"';
-    EXPECT_EQ(index, c.index) << '"' << c.text << '"';
-  }
-  for (const char* text :
-       {"1a", "x", "0x", "08", " ", "3 ", "+", "--1", "+-1", "- 1"}) {
+    int result, index;
+  } rows[] = {{"0X1f", 0, 31}, {"010", 0, 8}, {"", 0, 0}, {"  +4", 0, 4}, {"-1", 0, -1},
+              {"2147483648", 0, INT32_MIN}, {"4294967296", 0, -1}, {"-4294967295", 0, 1},
+              {"08", -1, 0}, {"3 ", -1, 0}, {"+-1", -1, 0}, {"- 1", -1, 0}};
+  for (const auto& c : rows) {
     int32_t index = 0;
-    EXPECT_EQ(parse_disk_index(text, &index), -1) << '"' << text << '"';
+    EXPECT_EQ(parse_disk_index(c.text, &index), c.result) << c.text;
+    EXPECT_EQ(index, c.index) << c.text;
   }
+}
+
+// Answers with input; what ask(arg) printed, then its result.
+std::string answered(const char* input, int (*ask)(const char*), const char* arg) {
+  std::FILE* in = std::tmpfile();
+  std::fputs(input, in);
+  std::rewind(in);
+  std::FILE* saved = std::exchange(stdin, in);
+  testing::internal::CaptureStdout();
+  const int result = ask(arg);
+  stdin = saved;
+  std::fclose(in);
+  return testing::internal::GetCapturedStdout() + std::to_string(result);
+}
+
+TEST(Confirm, FirstDecidingCharacterWinsAndEndOfInputRefuses) {
+  const std::string prompt = "overwrite ? (Y or N): ";
+  EXPECT_EQ(answered("\n\nxq y", confirm_yes_no, "overwrite ?"), prompt + "1");
+  EXPECT_EQ(answered(" \tN y", confirm_yes_no, "overwrite ?"), prompt + "0");
+  EXPECT_EQ(answered("zzz", confirm_yes_no, "overwrite ?"), prompt + "\n0");
+  EXPECT_EQ(answered("", ask_overwrite, "/no/such/file"), "1");
+  EXPECT_EQ(answered("Y", ask_overwrite, "/dev/null"),
+            "already exists '/dev/null'\n" + prompt + "1");
 }
 
 }  // namespace

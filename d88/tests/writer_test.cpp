@@ -1,65 +1,97 @@
-#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <vector>
+#include <csignal>
+#include <utility>
 
-#include "d88/d88.h"
 #include "d88/tests/model_equal.h"
 #include "d88/tests/test_util.h"
+#include "tests/support/run_program.h"
 
-namespace {
+static Bytes written(const DiskImage& image) {
+  std::unique_ptr<uint8_t[]> buffer;
+  int32_t length = 0;
+  if (write_d88_image_to_buffer(&image, &buffer, &length) < 0) return {};
+  return Bytes(buffer.get(), buffer.get() + length);
+}
 
 TEST(Writer, LaysOutPlainBytesAndKeepsTheModel) {
   const Bytes plain = plain_disk();
-  const Bytes short_plain = raw_disk("DISK", D88_SHORT_HEADER_SIZE,
-                                     {{0, track_bytes(0, 0, 2)},
-                                      {1, track_bytes(0, 1, 2)}});
-  // In a short header these bytes stand where slots 160 to 163 would be; as
-  // table entries they would be out of range.
-  Bytes at672 = track_bytes(0, 0, 1);
-  put32(at672, 0, 0xDEADBEEF);
-  const Bytes at_end = track_bytes(2, 1, 1);
-  Bytes other_counts = plain;
-  put16(other_counts, sector_at(0x4D0, 1) + 4, 0x1234);
-  const Bytes t0 = track_bytes(0, 0, 1, 128);
-  const Bytes t1 = track_bytes(1, 0, 3, 0);
-  const Bytes t3 = track_bytes(3, 0, 2);
-  const Bytes sparse = raw_disk("SPARSE", D88_HEADER_SIZE,
-                                {{4, track_bytes(2, 0, 3, 0)},
-                                 {90, track_bytes(45, 0, 1, 1024)},
-                                 {163, track_bytes(81, 1, 2, 128)}});
+  // In a short header these bytes stand where slots 160 to 163 would be.
+  const Bytes at672 = with(track_bytes(0, 0, 1), 0, 0xDEADBEEF);
+  const Bytes t0 = track_bytes(0, 0, 1, 128), t1 = track_bytes(1, 0, 3, 0);
+  const Bytes sparse = raw_disk("S", 688, {{4, t1}, {163, track_bytes(81, 1, 2, 128)}});
   const struct {
-    const char* what;
-    Bytes input;
-    Bytes expected;  // what the writer must make of it
+    Bytes input, expected;
   } rows[] = {
-      // Layouts the writer normalises.
-      {"short header", raw_disk("S", 672, {{0, at672}, {5, at_end}}),
-       raw_disk("S", 688, {{0, at672}, {5, at_end}})},
-      {"short header only", raw_disk("S", 672), raw_disk("S")},
-      {"descending tracks, gaps, an empty track, bytes after the last",
-       raw_disk("D", 688,
-                {{3, t3}, {-1, Bytes(40, 0x77)}, {2, Bytes(16)}, {1, t1},
-                 {0, t0}, {-1, Bytes(50, 0x99)}}),
-       raw_disk("D", 688, {{0, t0}, {1, t1}, {3, t3}})},
-      {"differing sector counts", other_counts, plain},
-      {"tail after the last disk", plain + Bytes(300, 1), plain},
-      {"second disk short", plain + short_plain, plain + plain},
-      // Plain layouts come out byte for byte.
-      {"two plain disks", plain + plain_disk("TWO"), plain + plain_disk("TWO")},
-      {"sparse slots and sizes", sparse, sparse},
-      {"header only", raw_disk("EMPTY"), raw_disk("EMPTY")},
+      {raw_disk("S", 672, {{0, at672}}), raw_disk("S", 688, {{0, at672}})},
+      {raw_disk("D", 688, {{1, t1}, {-1, Bytes(40, 7)}, {2, Bytes(16)}, {0, t0}}),
+       raw_disk("D", 688, {{0, t0}, {1, t1}})},
+      {with(plain, 0x5E0 + 4, 0x1234, 2) + Bytes(300, 1), plain},
+      {plain + sparse, plain + sparse},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.what);
-    OwnedImage image;
+    OwnedImage image, again;
     captured([&] { ASSERT_GT(read_bytes(&image, row.input), 0); });
-    const Bytes out = written(image);
-    EXPECT_EQ(out, row.expected);
-
-    OwnedImage again;
-    ASSERT_GT(read_bytes(&again, out), 0);
+    EXPECT_EQ(written(image), row.expected);
+    ASSERT_GT(read_bytes(&again, written(image)), 0);
     EXPECT_EQ(d88_difference(image, again), "");
   }
 }
 
-}  // namespace
+TEST(Writer, FilesAndFailuresThatLeaveTheTargetAsItWas) {
+  TempDir dir;
+  OwnedImage image;
+  for (int format : {1, 9, 0}) {
+    Disk* disk = create_d88_disk("T", format);
+    disk->next = std::exchange(image.first, disk);
+    ++image.count;
+  }
+  const std::string all = dir / "all", second = dir / "second", keep = dir / "keep";
+  ASSERT_EQ(write_d88_image_to_file(&image, all.c_str()), 0);
+  OwnedImage back;
+  ASSERT_EQ(read_d88_image_from_file(&back, all.c_str()), 3);
+  EXPECT_EQ(d88_difference(image, back), "");
+  ASSERT_EQ(write_d88_disk_to_file(image.first->next, second.c_str()), 0);
+  EXPECT_EQ(read_file(second).size(), 1089776u);
+
+  write_file(keep, "old");
+  uint8_t place[688], *end;
+  Sector& first = image.first->tracks[0].sectors[0];
+  EXPECT_EQ(captured([&] {
+              write_d88_image_to_file(&image, (dir / "no/such").c_str());
+              write_d88_image_to_file(&image, "/dev/full");
+              write_d88_image_to_file(&image, nullptr);
+              write_d88_disk_to_file(nullptr, keep.c_str());
+              write_d88_image_to_buffer(&image, nullptr, nullptr);
+              write_d88_disk_to_buffer(image.first, place, nullptr, 688);
+              write_d88_disk_to_buffer(image.first, place, &end, 100);
+              first.size = -1;
+              write_d88_disk_to_buffer(image.first, place, &end, 688);
+              write_d88_image_to_file(&image, keep.c_str());
+              first.size = 256;
+            }),
+            "open error '" + dir / "no/such" + "'\nwrite error '/dev/full'\n"
+            "write_d88_image_to_file: illegal parameter\n"
+            "write_d88_disk_to_file: illegal parameter\n"
+            "write_d88_image_to_buffer: illegal parameter\n"
+            "write_d88_disk_to_buffer: illegal parameter\n"
+            "write d88 disk: buffer size error: 100 < 348848\n"
+            "write_d88_disk_to_buffer: disk size out of range\n"
+            "write_d88_image_to_buffer: image size out of range\n"
+            "write image data error '" + keep + "'\n");
+  // A file size limit (set in a child only) makes the write fail halfway.
+  const pid_t child = ::fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{100000, 100000};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::_exit(write_d88_image_to_file(&image, keep.c_str()) == -1 ? 0 : 1);
+  }
+  int status = 1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(read_file(keep), "old");
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"all", "keep", "second"}));
+}
