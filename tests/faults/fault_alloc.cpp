@@ -1,10 +1,8 @@
 #include "tests/faults/fault_alloc.h"
 
-#include <cstddef>
 #include <cstdlib>
 #include <new>
 
-// The C library's malloc, reached past the --wrap=malloc of the link.
 extern "C" void* __real_malloc(std::size_t size);
 
 namespace {
@@ -15,8 +13,7 @@ long live_blocks = 0;
 
 bool refuse_this_one() {
   if (countdown <= 0 || --countdown > 0) return false;
-  refused = true;
-  return true;
+  return refused = true;
 }
 
 void* take(std::size_t size) noexcept {
@@ -26,16 +23,14 @@ void* take(std::size_t size) noexcept {
   return block;
 }
 
-void give_back(void* block) noexcept {
-  if (block == nullptr) return;
-  --live_blocks;
-  std::free(block);
+void* take_or_throw(std::size_t size) {
+  if (void* block = take(size)) return block;
+  throw std::bad_alloc();
 }
 
-void* take_or_throw(std::size_t size) {
-  void* block = take(size);
-  if (block == nullptr) throw std::bad_alloc();
-  return block;
+void give_back(void* block) noexcept {
+  live_blocks -= block != nullptr;
+  std::free(block);
 }
 
 }  // namespace
@@ -44,31 +39,20 @@ void fail_nth_allocation(long n) {
   countdown = n;
   refused = false;
 }
-
 bool armed_allocation_failed() { return refused; }
-
 long live_new_blocks() { return live_blocks; }
 
 extern "C" void* __wrap_malloc(std::size_t size) {
-  if (refuse_this_one()) return nullptr;
-  return __real_malloc(size);
+  return refuse_this_one() ? nullptr : __real_malloc(size);
 }
 
-void* operator new(std::size_t size) { return take_or_throw(size); }
-void* operator new[](std::size_t size) { return take_or_throw(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return take(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return take(size);
-}
-void operator delete(void* block) noexcept { give_back(block); }
-void operator delete[](void* block) noexcept { give_back(block); }
-void operator delete(void* block, std::size_t) noexcept { give_back(block); }
-void operator delete[](void* block, std::size_t) noexcept { give_back(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept {
-  give_back(block);
-}
-void operator delete[](void* block, const std::nothrow_t&) noexcept {
-  give_back(block);
-}
+void* operator new(std::size_t n) { return take_or_throw(n); }
+void* operator new[](std::size_t n) { return take_or_throw(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return take(n); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return take(n); }
+void operator delete(void* p) noexcept { give_back(p); }
+void operator delete[](void* p) noexcept { give_back(p); }
+void operator delete(void* p, std::size_t) noexcept { give_back(p); }
+void operator delete[](void* p, std::size_t) noexcept { give_back(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { give_back(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { give_back(p); }
