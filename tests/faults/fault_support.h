@@ -30,9 +30,8 @@ std::string shape_disk_image();
 // A 256 x 256 bitmap of the given depth, every pixel colour 0.
 void write_shapes_bitmap(const std::string& path, int bit_count);
 
-// A whole program run writing output over an existing file, with every
-// allocation refused in turn and then on a full disk: each failed run ends
-// with status 1, its message, output and the directory as they were.
+// A program run over an existing output, with each allocation refused, then
+// on a full disk: status 1, its message, output and directory unchanged.
 void check_program_faults(int (*main_fn)(int, char**), std::vector<std::string> args,
                           const std::string& dir, const std::string& output,
                           const std::string& write_error);

@@ -75,9 +75,7 @@ TEST(LibraryFaults, BuildingFailsCleanlyAtEveryAllocation) {
         EXPECT_EQ(a.result, a.refused ? -1 : 0);
         EXPECT_EQ(says_no_memory(a.out), a.refused) << a.out;
       });
-  // The image, the disk record, per track of 77 x 2 its array and 26
-  // sectors (each failure there also says "create sector error"), then the
-  // custom sectors.
+  // Image, disk record, 154 tracks of an array and 26 sectors, custom sectors.
   EXPECT_EQ(points, 1 + 1 + 154 * 27 + 4);
 }
 
@@ -118,8 +116,7 @@ TEST(LibraryFaults, BitmapReadAndConvertFailCleanlyAtEveryAllocation) {
   EXPECT_EQ(walk_allocations(convert, memory), 1);
 }
 
-// A pipe cannot be measured first, so there the palette or a row read
-// itself comes up short.
+// A pipe cannot be measured first: the palette or a row read comes up short.
 TEST(LibraryFaults, ABitmapCutShortInAPipeNamesTheMissingPart) {
   TempDir dir;
   write_shapes_bitmap(dir / "full.bmp", 4);
