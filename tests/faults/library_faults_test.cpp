@@ -94,7 +94,7 @@ TEST(LibraryFaults, BitmapReadAndConvertFailCleanlyAtEveryAllocation) {
     BitmapInfo info;
     uint8_t *palette = nullptr, *pixels = nullptr;
     EXPECT_EQ(walk_allocations(
-                  [&] {
+                  [&, with_palette = with_palette] {
                     std::rewind(file.get());
                     const int result = read_bitmap(file.get(), &info,
                                                    with_palette ? &palette : nullptr, &pixels, 0);
