@@ -140,6 +140,12 @@ TEST(WriteBitmap, RefusalsAndFailedWrites) {
   EXPECT_TRUE(bytes_of(f.get()).empty());
   EXPECT_EQ(write_bitmap_palette(f.get(), pixels.data(), 257), -1);
   EXPECT_EQ(read_bitmap_palette(f.get(), Bytes(1024).data(), 0), -1);
+  // Room for the header alone: the palette write fails.
+  char room[60];
+  FilePtr small(fmemopen(room, sizeof room, "wb"));
+  std::setvbuf(small.get(), nullptr, _IONBF, 0);
+  EXPECT_EQ(captured([&] { EXPECT_EQ(write_bitmap(small.get(), &info, nullptr, pixels.data()), -1); }),
+            "error: write_bitmap() - can't write palette\n");
   // /dev/full: unbuffered the header fails first, buffered the rows do.
   const std::pair<int, const char*> modes[] = {
       {_IONBF, "error: write_bitmap() - can't write bitmap header\n"},

@@ -37,12 +37,15 @@ TEST(Reader, FailurePrintsTheChainAndLeavesTheImageEmpty) {
   }
   Disk disk;
   Track track;
+  Sector sector;
   EXPECT_EQ(captured([&] {
+              read_d88_sector_from_buffer(&sector, p.data(), 0x2B0, 0x2B8);
               read_d88_disk_from_buffer(&disk, Bytes(20, 'A').data(), 20);
               read_d88_disk_from_buffer(nullptr, p.data(), 64);
               read_d88_track_from_buffer(&track, p.data(), 32, 32);
               read_d88_image_from_file(nullptr, nullptr);
             }),
+            "data error: data size(0x000002B8) < offset(0x000002B0)\n"
             "illegal data: [AAAAAAAAAAAAAAAAA] disk size = 0x00000000\n"
             "read_d88_disk_from_buffer: illegal parameter\n"
             "read_d88_track_from_buffer: illegal parameter\n"

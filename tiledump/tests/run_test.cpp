@@ -9,6 +9,7 @@
 
 #include "d88/d88.h"
 #include "samples/sample_sheet.h"
+#include "tiledump/tiledump.h"
 #include "tests/support/run_program.h"
 
 namespace {
@@ -188,3 +189,14 @@ TEST_F(TiledumpRun, AnExistingFileIsReplacedOnlyAfterYes) {
 }
 
 }  // namespace
+
+// A depth the bitmap library cannot describe is refused before anything is
+// asked or opened.
+TEST(WriteBitmapFile, UnsupportedDepthIsRefusedUntouched) {
+  TempDir dir;
+  const uint8_t pixels[4] = {};
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(write_bitmap_file((dir / "x.bmp").c_str(), 2, 2, pixels, nullptr, 2, 0), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "error: create bitmap header\n");
+  EXPECT_TRUE(list_dir(dir.path()).empty());
+}
