@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <tuple>
+#include <utility>
+
+#include "common/cli.h"
+#include "common/confirm.h"
+#include "common/output_file.h"
+#include "tests/support/run_program.h"
+
+namespace {
+
+TEST(ParseDiskIndex, ReadsLikeUnsigned32BitStrtoulAndRefusesTheRest) {
+  const std::pair<const char*, int32_t> read[] = {
+      {"0X1f", 31}, {"010", 8}, {"", 0}, {"  +4", 4}, {"-1", -1}, {"2147483648", INT32_MIN},
+      {"4294967296", -1}, {"-4294967295", 1}, {"99999999999999999999", -1}};
+  for (const auto& [text, value] : read) {
+    int32_t index = 7;
+    errno = ERANGE;  // left over from something earlier
+    EXPECT_EQ(parse_disk_index(text, &index), 0) << text;
+    EXPECT_EQ(index, value) << text;
+  }
+  for (const char* text : {"08", "3 ", "+-1", "-+1", "- 1", "x"}) {
+    int32_t index = 7;
+    EXPECT_EQ(parse_disk_index(text, &index), -1) << text;
+  }
+}
+
+using Answer = std::tuple<std::string, long, int>;
+
+// What ask(arg) printed, how much of it had been flushed when it returned,
+// and its result.
+Answer answered(const char* input, int (*ask)(const char*), const std::string& arg) {
+  std::FILE* in = std::tmpfile();
+  std::fputs(input, in);
+  std::rewind(in);
+  std::FILE* saved = std::exchange(stdin, in);
+  int result = -9;
+  struct stat shown = {};
+  const std::string out = captured([&] { result = ask(arg.c_str()), ::fstat(1, &shown); });
+  stdin = saved;
+  std::fclose(in);
+  return {out, shown.st_size, result};
+}
+
+TEST(Confirm, FirstDecidingCharacterWinsAndEndOfInputRefuses) {
+  const std::string q = "overwrite ?", prompt = "overwrite ? (Y or N): ";
+  const long n = static_cast<long>(prompt.size());
+  EXPECT_EQ(answered("\n\nxq y", confirm_yes_no, q), Answer(prompt, n, 1));
+  EXPECT_EQ(answered(" \tN y", confirm_yes_no, q), Answer(prompt, n, 0));
+  EXPECT_EQ(answered("Y", confirm_yes_no, q), Answer(prompt, n, 1));
+  EXPECT_EQ(answered("n", confirm_yes_no, q), Answer(prompt, n, 0));
+  EXPECT_EQ(answered("zzz", confirm_yes_no, q), Answer(prompt + "\n", n, 0));
+  TempDir dir;
+  EXPECT_EQ(answered("n", ask_overwrite, dir / "none"), Answer("", 0, 1));
+  const std::string asked = "already exists '" + dir.path() + "'\n" + prompt;
+  const long shown = static_cast<long>(asked.size());
+  EXPECT_EQ(answered("y", ask_overwrite, dir.path()), Answer(asked, shown, 1));
+  EXPECT_EQ(answered("n", ask_overwrite, dir.path()), Answer(asked, shown, 0));
+}
+
+// open's result when it fails, else commit's.
+int write_whole(const std::string& path, const std::string& text) {
+  OutputFile out;
+  if (const int opened = out.open(path.c_str())) return opened;
+  std::fputs(text.c_str(), out.stream());
+  return out.commit();
+}
+
+mode_t mode_of(const std::string& path) {
+  struct stat status;
+  return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
+// Relative names, from inside the folder.
+TEST(OutputFile, ReplacesTheTargetOnlyOnCommit) {
+  TempDir dir;
+  const std::string here = std::filesystem::current_path(), target = "s/old";
+  std::filesystem::current_path(dir.path());
+  std::filesystem::create_directory("s");
+  write_file(target, "old");
+  ASSERT_EQ(::chmod(target.c_str(), 0751), 0);
+  const size_t descriptors = list_dir("/proc/self/fd").size();
+  {
+    OutputFile out;
+    ASSERT_EQ(out.open(target.c_str()), 0);
+    std::fputs("lost", out.stream());
+    EXPECT_EQ(out.open("s/no/such"), -1);  // abandons the first
+    ASSERT_EQ(out.open(target.c_str()), 0);
+    std::fputs("half", out.stream());
+    std::fflush(out.stream());
+    const std::vector<std::string> during = list_dir("s");
+    ASSERT_EQ(during.size(), 2u);
+    EXPECT_EQ(during[0].rfind(".old.", 0), 0u);  // hidden, beside the target
+    EXPECT_EQ(read_file(target), "old");
+  }
+  EXPECT_EQ(list_dir("/proc/self/fd").size(), descriptors);
+  EXPECT_EQ(read_file(target) + std::to_string(list_dir("s").size()), "old1");
+  EXPECT_EQ(write_whole(target, "new"), 0);
+  EXPECT_EQ(read_file(target) + std::to_string(list_dir("s").size()), "new1");
+  EXPECT_EQ(mode_of(target), 0751u);
+  // New files get 0666 less the umask, each of them.
+  const mode_t saved = ::umask(022);
+  EXPECT_EQ(write_whole("a", "a") + write_whole("b", "b"), 0);
+  ::umask(saved);
+  EXPECT_EQ(mode_of("a"), 0644u);
+  EXPECT_EQ(mode_of("b"), 0644u);
+  std::filesystem::current_path(here);
+}
+
+TEST(OutputFile, LinksAreFollowedAndFailuresLeaveNothing) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  fs::create_directory(dir / "sub");
+  write_file(dir / "real", "old");
+  fs::create_symlink(dir / "real", dir / "link");
+  fs::create_symlink(dir / "none", dir / "dangling");
+  EXPECT_EQ(write_whole(dir / "link", "new"), 0);
+  EXPECT_EQ(read_file(dir / "real"), "new");
+  EXPECT_TRUE(fs::is_symlink(dir / "link"));
+  EXPECT_EQ(write_whole(dir / "dangling", "new"), 0);  // replaces the link
+  EXPECT_EQ(read_file(dir / "dangling"), "new");
+  EXPECT_EQ(write_whole(dir / "no/such", ""), -1);
+  EXPECT_EQ(write_whole(dir / "sub", ""), -1);
+  EXPECT_EQ(OutputFile().commit(), -1);
+  // A failed write, unbuffered so that only the stream's error flag knows.
+  EXPECT_EQ(with_file_limit([&] {
+              OutputFile out;
+              out.open((dir / "real").c_str());
+              std::setvbuf(out.stream(), nullptr, _IONBF, 0);
+              std::fwrite(std::string(20000, 'x').data(), 1, 20000, out.stream());
+              return out.commit();
+            }),
+            255);
+  EXPECT_EQ(read_file(dir / "real"), "new");
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"dangling", "link", "real", "sub"}));
+}
+
+TEST(OutputFile, DevicesAreWrittenInPlace) {
+  TempDir dir;
+  const std::string full = device_node(dir, "full"), null = device_node(dir, "null");
+  if (full.empty() || null.empty()) GTEST_SKIP() << "making device nodes needs root";
+  EXPECT_EQ(write_whole(full, "data"), -1);
+  EXPECT_EQ(write_whole(null, "data"), 0);
+  EXPECT_TRUE(is_char_device(full) && is_char_device(null));
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"full", "null"}));
+}
+
+}  // namespace

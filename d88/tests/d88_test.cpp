@@ -1,0 +1,387 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "d88/d88.h"
+#include "tests/support/run_program.h"
+
+namespace {
+
+// Records 1..n of cylinder c, head h, of size bytes each; every other field
+// and the data hold a value of the sector's own.
+Bytes track_bytes(uint8_t c, uint8_t h, int n, uint16_t size = 256) {
+  Bytes out;
+  for (int i = 0; i < n; ++i) {
+    const Bytes s(16u + size, static_cast<uint8_t>(0x41 + c * 16 + i));
+    out = out + with(with(with(s, 0, c | h << 8 | (i + 1) << 16 | 1 << 24), 4, n, 2), 14, size, 2);
+  }
+  return out;
+}
+
+// A disk of this header length, reserved bytes 1 to 9, then the pieces in
+// order, each entered in the track table at its slot (-1: loose bytes).
+Bytes raw_disk(const char* name, int header = 688, const std::vector<std::pair<int, Bytes>>& pieces = {}) {
+  Bytes b(static_cast<size_t>(header), 0);
+  std::memcpy(b.data(), name, std::strlen(name));
+  for (uint8_t i = 1; i <= 9; ++i) b[0x10 + i] = i;
+  for (const auto& [slot, bytes] : pieces) {
+    if (slot >= 0) b = with(b, 0x20 + 4u * slot, static_cast<uint32_t>(b.size()));
+    b = b + bytes;
+  }
+  return with(b, 0x1C, static_cast<uint32_t>(b.size()));
+}
+
+// Slots 0 and 1 (at 0x2B0 and 0x4D0) of cylinder 0, two sectors each.
+const Bytes p = raw_disk("DISK", 688, {{0, track_bytes(0, 0, 2)}, {1, track_bytes(0, 1, 2)}});
+
+struct Image : DiskImage {
+  ~Image() { free_d88_image(this, 0); }
+};
+
+int read_bytes(DiskImage* image, const Bytes& b) {
+  return read_d88_image_from_buffer(image, b.data(), static_cast<int32_t>(b.size()));
+}
+
+Bytes written(const DiskImage& image) {
+  std::unique_ptr<uint8_t[]> buffer;
+  int32_t length = -1;
+  if (write_d88_image_to_buffer(&image, &buffer, &length) != 0) return {};
+  return Bytes(buffer.get(), buffer.get() + length);
+}
+
+Bytes file_bytes(const std::string& path) {
+  const std::string text = read_file(path);
+  return Bytes(text.begin(), text.end());
+}
+
+// A call's result and what it printed.
+using Outcome = std::pair<int, std::string>;
+struct Call {
+  std::function<int()> call;
+  Outcome expected;
+};
+
+void check(const std::vector<Call>& calls) {
+  for (size_t i = 0; i < calls.size(); ++i) {
+    int result = 0;
+    const std::string out = captured([&] { result = calls[i].call(); });
+    EXPECT_EQ(Outcome(result, out), calls[i].expected) << "call " << i;
+  }
+}
+
+// The reader's result and lines, and the writer's layout of what it read.
+struct Reading {
+  int result;
+  std::string out;
+  Bytes laid_out;
+  bool operator==(const Reading&) const = default;
+};
+
+void PrintTo(const Reading& r, std::ostream* os) {
+  *os << r.result << " " << testing::PrintToString(r.out) << " " << r.laid_out.size() << " bytes";
+}
+
+Reading reading(const Bytes& b) {
+  Image image;
+  int result = 0;
+  const std::string out = captured([&] { result = read_bytes(&image, b); });
+  EXPECT_EQ(result < 0, image.first == nullptr && image.count == 0);  // nothing half-read
+  return {result, out, result < 0 ? Bytes() : written(image)};
+}
+
+Reading refused(const std::string& lines, int disk = 1) {
+  return {-1, lines + "read disk " + std::to_string(disk) + " error\n", {}};
+}
+
+TEST(D88, ReadsStrictlyAndLaysOutAgain) {
+  const Bytes p688 = raw_disk("E"), at672 = with(track_bytes(1, 0, 1), 0, 0xDEADBEEF);
+  const Bytes t0 = track_bytes(0, 0, 1, 128), t1 = track_bytes(1, 0, 3, 0), t2 = track_bytes(2, 0, 2, 0);
+  const Bytes kept = with(with(p, 0x1A, 0x10, 1), 0x1B, 0x20, 1) + with(p, 0x1B, 0x10, 1);
+  const std::string track0 = "read track 0 error [DISK]\n";
+  const struct {
+    Bytes in;
+    Reading expected;
+  } rows[] = {
+      // The writer's layout: tracks in slot order, a full header, no loose
+      // bytes, every count field the track's own.
+      {p + kept, {3, "", p + kept}},
+      {raw_disk("W", 688, {{163, t1}, {4, t0}}), {1, "", raw_disk("W", 688, {{4, t0}, {163, t1}})}},
+      {p688 + raw_disk("S", 672), {2, "", p688 + raw_disk("S")}},
+      {raw_disk("S", 672, {{0, at672}}), {1, "", raw_disk("S", 688, {{0, at672}})}},
+      {raw_disk("D", 688, {{1, t1}, {-1, Bytes(40, 7)}, {2, Bytes(16)}, {0, t0}, {3, t2}}),
+       {1, "", raw_disk("D", 688, {{0, t0}, {1, t1}, {3, t2}})}},
+      {with(p, 0x5E0 + 4, 0x1234, 2) + Bytes(687, 1), {1, "data size too short ... garbage? ... ignored\n", p}},
+      // Refusals, each with its chain of lines.
+      {p + with(p, 0x1C, 671), refused("illegal data: [DISK] disk size = 0x0000029F\n", 2)},
+      {with(p, 0x1C, 0x6F1), refused("illegal data: [DISK] disk size = 0x000006F1\n")},
+      {with(p, 0x1A, 1, 1), refused("illegal data: [DISK] write protect flag = 0x01\n")},
+      {with(p, 0x1B, 0x30, 1), refused("illegal data: [DISK] disk type = 0x30\n")},
+      {with(p, 0x2C, 0x2AF), refused("illegal data: [DISK] track 3 offset = 0x000002AF\n")},
+      {with(p, 0x20, 0x6F0), refused("illegal data: [DISK] track 0 offset = 0x000006F0\n")},
+      {with(p688, 0x20 + 4 * 161, 0x2A0), refused("illegal data: [E] track 161 offset = 0x000002A0\n")},
+      {with(p, 0x20 + 4 * 162, 0x2AF), refused("illegal data: [DISK] track 162 offset = 0x000002AF\n")},
+      {with(p, 0x20 + 4 * 163, 0x6F0), refused("illegal data: [DISK] track 163 offset = 0x000006F0\n")},
+      {with(with(p, 0x2B4, 0, 2), 0x2B0, 1, 1), refused("illegal data: # of sectors = 0\n" + track0)},
+      {with(p, 0x24, 0x6E1),
+       refused("data error: data size(0x000006F0) < offset(0x000006E1)\nread sector 0 error\n"
+               "read track 1 error [DISK]\n")},
+      {with(p, 0x3C0 + 14, 0x101, 2),
+       refused("data error: data size(0x000004D0) < offset(0x000003C0) + 0x10 + sector size(0x0101)\n"
+               "read sector 1 error\n" + track0)},
+      {with(p, 0x3C0 + 14, 0x8000, 2),
+       refused("illegal data: sector size = 0x8000\nread sector 1 error\n" + track0)},
+      // More sectors than the space holds: the first that cannot fit fails.
+      {with(p, 0x2B4, 0xFFFF, 2),
+       refused("read_d88_sector_from_buffer: illegal parameter\nread sector 2 error\n" + track0)},
+      {raw_disk("DISK", 688, {{0, with(track_bytes(0, 0, 2), 4, 3, 2)}, {-1, Bytes(8)}, {1, track_bytes(0, 1, 2)}}),
+       refused("data error: data size(0x000004D8) < offset(0x000004D0)\nread sector 2 error\n" + track0)},
+  };
+  for (const auto& row : rows) EXPECT_EQ(reading(row.in), row.expected);
+
+  Image image;
+  ASSERT_EQ(read_bytes(&image, with(p, 0x5E0 + 4, 9, 2) + raw_disk("Z", 688, {{0, t2}})), 2);
+  EXPECT_EQ(image.first->tracks[1].sectors[1].sector_count, 9);  // as read
+  EXPECT_EQ(image.first->disk_size + image.first->track_offsets[1], 0x6F0u + 0x4D0u);
+  EXPECT_EQ(image.first->next->tracks[0].sectors[1].data, nullptr);  // size 0
+}
+
+TEST(D88, ReaderEntryPointsAndFiles) {
+  const uint8_t* b = p.data();
+  const Bytes zeros(32), empty = raw_disk("E");
+  Image image;
+  TempDir dir;
+  const std::string none = dir / "none", blank = dir / "blank", huge = dir / "huge", junk = dir / "junk";
+  write_file(blank, "");
+  write_file(huge, "");
+  ASSERT_EQ(::truncate(huge.c_str(), off_t{1} << 31), 0);  // no blocks
+  write_file(junk, std::string(700, 'J'));
+  write_file(dir / "disk", std::string(p.begin(), p.end()));
+  const auto from_file = [&](const std::string& path) {
+    return [&image, path] { free_d88_image(&image, 0); return read_d88_image_from_file(&image, path.c_str()); };
+  };
+  Sector s;
+  Track t;
+  Disk d;
+  const auto bad = [](const std::string& f) { return Outcome(-1, f + ": illegal parameter\n"); };
+  check({
+      {[&] { return read_d88_sector_from_buffer(nullptr, b, 1, 17); }, bad("read_d88_sector_from_buffer")},
+      {[&] { return read_d88_sector_from_buffer(&s, nullptr, 1, 17); }, bad("read_d88_sector_from_buffer")},
+      {[&] { return read_d88_sector_from_buffer(&s, b, 0, 17); }, bad("read_d88_sector_from_buffer")},
+      {[&] { return read_d88_sector_from_buffer(&s, b, 17, 17); }, bad("read_d88_sector_from_buffer")},
+      {[&] { return read_d88_sector_from_buffer(&s, b, 0x2B0, 0x3C0); }, {0, ""}},
+      // Name bytes 1 to 16 read as an empty sector: the old data goes.
+      {[&] { return read_d88_sector_from_buffer(&s, b, 1, 17) - (s.data != nullptr); }, {0, ""}},
+      {[&] { return read_d88_track_from_buffer(nullptr, b, 1, 17); }, bad("read_d88_track_from_buffer")},
+      {[&] { return read_d88_track_from_buffer(&t, nullptr, 1, 17); }, bad("read_d88_track_from_buffer")},
+      {[&] { return read_d88_track_from_buffer(&t, b, 0, 17); }, bad("read_d88_track_from_buffer")},
+      {[&] { return read_d88_track_from_buffer(&t, b, 17, 17); }, bad("read_d88_track_from_buffer")},
+      {[&] { return read_d88_track_from_buffer(&t, b, 0x2B0, 0x4D0) - (t.count != 2); }, {0, ""}},
+      {[&] { return read_d88_track_from_buffer(&t, zeros.data(), 1, 17) - (t.sectors != nullptr); }, {0, ""}},
+      {[&] { return read_d88_track_from_buffer(&t, b, 0x2B0, 0x4D0); }, {0, ""}},
+      {[&] { return read_d88_track_from_buffer(&t, b, 0x2B0, 0x3C0) - 10 * (t.sectors != nullptr); },
+       {-1, "read_d88_sector_from_buffer: illegal parameter\nread sector 1 error\n"}},
+      {[&] { return read_d88_disk_from_buffer(nullptr, b, 688); }, bad("read_d88_disk_from_buffer")},
+      {[&] { return read_d88_disk_from_buffer(&d, nullptr, 688); }, bad("read_d88_disk_from_buffer")},
+      {[&] { return read_d88_disk_from_buffer(&d, b, 0); }, bad("read_d88_disk_from_buffer")},
+      {[&] { return read_d88_disk_from_buffer(&d, b, 1); },
+       {-1, "illegal data: [D] disk size = 0x00000000\n"}},
+      {[&] { return read_d88_disk_from_buffer(&d, b, 0x6F0); }, {0, ""}},
+      {[&] { return read_d88_disk_from_buffer(&d, empty.data(), 688) - (d.tracks[0].sectors != nullptr); },
+       {0, ""}},
+      {[&] { return read_d88_image_from_buffer(nullptr, b, 688); }, bad("read_d88_image_from_buffer")},
+      {[&] { return read_d88_image_from_buffer(&image, nullptr, 688); }, bad("read_d88_image_from_buffer")},
+      {[&] { return read_d88_image_from_buffer(&image, b, 0); }, bad("read_d88_image_from_buffer")},
+      {[&] { return read_d88_image_from_file(&image, nullptr); }, bad("read_d88_image_from_file")},
+      {from_file(none), {-1, "open error '" + none + "'\n"}},
+      {from_file(dir.path()), {-1, "not a regular file '" + dir.path() + "'\n"}},
+      {from_file(blank), {-1, "read error '" + blank + "'\n"}},
+      {from_file(huge), {-1, "file too large '" + huge + "'\n"}},
+      {from_file(junk), {-1, "illegal data: [JJJJJJJJJJJJJJJJJ] disk size = 0x4A4A4A4A\nread disk 1 error\n"
+                             "read image data error '" + junk + "'\n"}},
+      {from_file(dir / "disk"), {1, ""}},
+  });
+  EXPECT_EQ(written(image), p);
+}
+
+TEST(D88, WriterEntryPointsAndFiles) {
+  TempDir dir;
+  Image image, big, none;
+  ASSERT_EQ(read_bytes(&image, p + raw_disk("E")), 2);
+  big.first = create_d88_disk("BIG", 0);
+  big.count = 1;
+  Disk* disk = image.first;
+  Bytes place(0x6F0, 0xAA);
+  uint8_t* end = nullptr;
+  std::unique_ptr<uint8_t[]> buffer;
+  int32_t length = -1;
+  const std::string all = dir / "all", one = dir / "one", old = dir / "old", empty = dir / "empty";
+  write_file(old, "old");
+  const auto bad = [](const std::string& f) { return Outcome(-1, f + ": illegal parameter\n"); };
+  check({
+      {[&] { return write_d88_disk_to_buffer(nullptr, place.data(), &end, 0x6F0); }, bad("write_d88_disk_to_buffer")},
+      {[&] { return write_d88_disk_to_buffer(disk, nullptr, &end, 0x6F0); }, bad("write_d88_disk_to_buffer")},
+      {[&] { return write_d88_disk_to_buffer(disk, place.data(), nullptr, 0x6F0); }, bad("write_d88_disk_to_buffer")},
+      {[&] { return write_d88_disk_to_buffer(disk, place.data(), &end, 0x6EF); },
+       {-1, "write d88 disk: buffer size error: 1775 < 1776\n"}},
+      {[&] { return write_d88_disk_to_buffer(disk, place.data(), &end, 0x6F0) - (end != &*place.end()); }, {0, ""}},
+      {[&] { return write_d88_image_to_buffer(nullptr, &buffer, &length); }, bad("write_d88_image_to_buffer")},
+      {[&] { return write_d88_image_to_buffer(&image, nullptr, &length); }, bad("write_d88_image_to_buffer")},
+      {[&] { return write_d88_image_to_buffer(&image, &buffer, nullptr); }, {0, ""}},
+      {[&] { return write_d88_image_to_file(&image, nullptr); }, bad("write_d88_image_to_file")},
+      {[&] { return write_d88_disk_to_file(nullptr, one.c_str()); }, bad("write_d88_disk_to_file")},
+      {[&] { return write_d88_image_to_file(&image, (dir / "no/such").c_str()); },
+       {-1, "open error '" + dir / "no/such" + "'\n"}},
+      {[&] { return write_d88_image_to_file(&image, all.c_str()); }, {0, ""}},
+      {[&] { return write_d88_disk_to_file(disk, one.c_str()); }, {0, ""}},  // this one alone
+      {[&] { return write_d88_image_to_file(&none, empty.c_str()); }, {0, ""}},
+      {[&] { return with_file_limit([&] { return write_d88_image_to_file(&big, old.c_str()); }); },
+       {255, "write error '" + old + "'\n"}},
+      // A sector of negative size: no file can hold the disk.
+      {[&] { disk->tracks[0].sectors[0].size = -1; return write_d88_disk_to_buffer(disk, place.data(), &end, 0x6F0); },
+       {-1, "write_d88_disk_to_buffer: disk size out of range\n"}},
+      {[&] { return write_d88_image_to_buffer(&image, &buffer, &length) - 10 * (buffer != nullptr) - 100 * length; },
+       {-1, "write_d88_image_to_buffer: image size out of range\n"}},
+      {[&] { return write_d88_image_to_file(&image, old.c_str()); },
+       {-1, "write_d88_image_to_buffer: image size out of range\nwrite image data error '" + old + "'\n"}},
+  });
+  EXPECT_EQ(place, p);
+  EXPECT_EQ(file_bytes(all), p + raw_disk("E"));
+  EXPECT_EQ(file_bytes(one), p);
+  EXPECT_EQ(read_file(old) + read_file(empty), "old");
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"all", "empty", "old", "one"}));
+}
+
+// Type, tracks x sectors x bytes (size code), then the IDs of track 0's
+// first two sectors, track 1's first and the last track's last.
+std::string describe(const Disk* disk) {
+  int tracks = 0;
+  while (tracks < D88_TRACK_MAX && disk->tracks[tracks].sectors) ++tracks;
+  const Track &t0 = disk->tracks[0], &t1 = disk->tracks[1], &last = disk->tracks[tracks - 1];
+  char text[96];
+  std::snprintf(text, sizeof text, "%02X %dx%dx%d/%d %02X/%02X/%02X %02X/%02X/%02X %02X/%02X/%02X %02X/%02X/%02X",
+                disk->disk_type, tracks, t0.count, t0.sectors[1].size, t0.sectors[1].n, t0.sectors[0].c,
+                t0.sectors[0].h, t0.sectors[0].r, t0.sectors[1].c, t0.sectors[1].h, t0.sectors[1].r,
+                t1.sectors[0].c, t1.sectors[0].h, t1.sectors[0].r, last.sectors[last.count - 1].c,
+                last.sectors[last.count - 1].h, last.sectors[last.count - 1].r);
+  return text;
+}
+
+// A sector's ID, size code, count, density, size and first and last bytes.
+std::string describe(const Sector& s) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%02X/%02X/%02X n%d c%d d%02X %d %02X..%02X", s.c, s.h, s.r, s.n,
+                s.sector_count, s.density, s.size, s.data[0], s.data[s.size - 1]);
+  return text;
+}
+
+TEST(D88, BuildsFormattedDisksAndSectors) {
+  const char* const formats[D88_FORMAT_COUNT] = {
+      "00 80x16x256/1 00/00/01 00/00/02 00/01/01 27/01/10", "10 160x8x512/2 00/00/01 00/00/02 00/01/01 4F/01/08",
+      "10 160x9x512/2 00/00/01 00/00/02 00/01/01 4F/01/09", "20 154x8x1024/3 00/00/01 00/00/02 00/01/01 4C/01/08",
+      "20 160x8x1024/3 00/00/01 00/00/02 00/01/01 4F/01/08", "20 160x9x1024/3 00/00/01 00/00/0B 00/01/0A 4F/01/12",
+      "20 160x9x1024/3 00/00/01 00/80/02 00/81/01 4F/81/09", "20 160x15x512/2 00/00/01 00/00/02 00/01/01 4F/01/0F",
+      "20 160x18x512/2 00/00/01 00/00/02 00/01/01 4F/01/12", "20 154x26x256/1 00/00/01 00/00/02 00/01/01 4C/01/1A"};
+  for (int f = 0; f < D88_FORMAT_COUNT; ++f) {
+    const std::unique_ptr<Disk> disk(create_d88_disk("ABC", f));
+    EXPECT_EQ(describe(disk.get()), formats[f]);
+    EXPECT_EQ(describe(disk->tracks[1].sectors[2]).substr(9), describe(disk->tracks[0].sectors[2]).substr(9));
+    EXPECT_EQ(disk->disk_size, get_d88_disk_size(disk.get()));
+    EXPECT_EQ(std::string(disk->name, 17), std::string("ABC             \0", 17));
+  }
+  EXPECT_STREQ(std::unique_ptr<Disk>(create_d88_disk("ABCDEFGHIJKLMNOPQRST", 0))->name, "ABCDEFGHIJKLMNOP");
+  EXPECT_STREQ(std::unique_ptr<Disk>(create_d88_disk(nullptr, 9))->name, "                ");
+  EXPECT_EQ(describe(create_d88_sectors(0x51, 0x81, 255, 6, 2, 0x40)[1]), "51/81/00 n6 c2 d40 8192 E5..E5");
+  const uint8_t codes[2] = {1, 3}, records[2] = {9, 200}, bad_codes[2] = {1, 7};
+  EXPECT_EQ(describe(create_d88_custom_sectors(0x51, 0x80, nullptr, codes, 1, 0x40)[0]), "51/80/01 n1 c1 d40 256 E5..E5");
+  EXPECT_EQ(describe(create_d88_custom_sectors(0, 1, records, codes, 2, 0)[1]), "00/01/C8 n3 c2 d00 1024 E5..E5");
+  EXPECT_EQ(describe(create_d88_sectors(0, 0, 7, 1, 1, 0)[0]), "00/00/07 n1 c1 d00 256 E5..E5");
+  const auto none = [](const std::string& f) { return Outcome(0, f + ": illegal parameter\n"); };
+  const Outcome sectors = none("create_d88_sectors"), custom = none("create_d88_custom_sectors");
+  check({
+      {[] { return create_d88_disk("X", -1) != nullptr; }, none("create_d88_disk")},
+      {[] { return create_d88_disk("X", 10) != nullptr; }, none("create_d88_disk")},
+      {[] { return create_d88_sectors(0x52, 0, 1, 1, 1, 0) != nullptr; }, sectors},
+      {[] { return create_d88_sectors(0, 2, 1, 1, 1, 0) != nullptr; }, sectors},
+      {[] { return create_d88_sectors(0, 0x82, 1, 1, 1, 0) != nullptr; }, sectors},
+      {[] { return create_d88_sectors(0, 0, 1, 0, 1, 0) != nullptr; }, sectors},
+      {[] { return create_d88_sectors(0, 0, 1, 7, 1, 0) != nullptr; }, sectors},
+      {[] { return create_d88_sectors(0, 0, 1, 1, 0, 0) != nullptr; }, sectors},
+      {[] { return create_d88_sectors(0, 0, 1, 1, 1, 0x20) != nullptr; }, sectors},
+      {[&] { return create_d88_custom_sectors(0x52, 0, nullptr, codes, 2, 0) != nullptr; }, custom},
+      {[&] { return create_d88_custom_sectors(0, 2, nullptr, codes, 2, 0) != nullptr; }, custom},
+      {[&] { return create_d88_custom_sectors(0, 0, nullptr, nullptr, 2, 0) != nullptr; }, custom},
+      {[&] { return create_d88_custom_sectors(0, 0, nullptr, codes, 0, 0) != nullptr; }, custom},
+      {[&] { return create_d88_custom_sectors(0, 0, nullptr, codes, 2, 0x20) != nullptr; }, custom},
+      {[&] { return create_d88_custom_sectors(0, 0, nullptr, bad_codes, 2, 0) != nullptr; }, custom},
+  });
+}
+
+// Slot s: count records from first_r of cylinder c, head h, claiming size
+// bytes each without data, in an array with one more record (r + count).
+void set_track(Disk* disk, int slot, uint8_t c, uint8_t h, uint8_t first_r, int count, int16_t size = 0) {
+  Track& track = disk->tracks[slot];
+  track.sectors = std::make_unique<Sector[]>(static_cast<size_t>(count) + 1);
+  track.count = count;
+  for (int i = 0; i <= count; ++i) track.sectors[i] = {c, h, uint8_t(first_r + i), 0, 0, 0, 0, 0, {}, size, {}};
+}
+
+// Slot 0: sectors without data that make the disk bytes long.
+void fill_to(Disk* disk, int64_t bytes) {
+  const int64_t n = (bytes - 688 + 32782) / 32783, data = bytes - 688 - 16 * n;
+  set_track(disk, 0, 0, 0, 1, static_cast<int>(n));
+  for (int64_t i = 0; i < n; ++i) disk->tracks[0].sectors[i].size = static_cast<int16_t>(data / n + (i < data % n));
+}
+
+TEST(D88, ModelLookupsAndSizes) {
+  Image image;
+  image.first = std::make_unique<Disk>().release();
+  image.first->next = std::make_unique<Disk>().release();
+  image.count = 2;
+  Disk &a = *image.first, &b = *a.next;
+  set_track(&a, 0, 0x20, 0, 9, 0);       // no first sector to look at
+  set_track(&a, 1, 0x20, 0, 1, 4, 100);  // records 1 to 4
+  set_track(&a, 3, 0x21, 1, 1, 1, 200);
+  set_track(&a, 5, 0x20, 0, 5, 4);  // never searched: slot 1 comes first
+  a.tracks[7].count = 3;            // no array, no track
+  const Sector* found[] = {find_d88_sector(&a, 0x20, 0, 2), find_d88_sector(&a, 0x21, 1, 1),
+                           find_d88_sector(&a, 0x20, 0, 5), find_d88_sector(&a, 0x20, 0, 9),
+                           find_d88_sector(&a, 0x20, 0, 6), find_d88_sector(&a, 0x20, 1, 1),
+                           find_d88_sector(&a, 0x120, 0, 1), find_d88_sector(nullptr, 0, 0, 1)};
+  EXPECT_EQ(std::vector<const Sector*>(found, found + 8),
+            (std::vector<const Sector*>{&a.tracks[1].sectors[1], &a.tracks[3].sectors[0], nullptr, nullptr,
+                                        nullptr, nullptr, nullptr, nullptr}));
+  const Disk* picked[] = {get_d88_disk(nullptr, 0), get_d88_disk(&image, -1), get_d88_disk(&image, 0),
+                          get_d88_disk(&image, 1), get_d88_disk(&image, 2)};
+  EXPECT_EQ(std::vector<const Disk*>(picked, picked + 5), (std::vector<const Disk*>{nullptr, nullptr, &a, &b, nullptr}));
+  const int32_t a_size = 688 + 4 * 116 + 216 + 4 * 16;
+  EXPECT_EQ(get_d88_disk_size(&a), a_size);
+  EXPECT_EQ(get_d88_disk_size(nullptr) + get_d88_image_size(nullptr), 0);
+  // Sizes up to the largest a file can hold.
+  fill_to(&b, INT32_MAX - a_size);
+  EXPECT_EQ(get_d88_image_size(&image), INT32_MAX);
+  image.count = 3;  // more than the list holds
+  EXPECT_EQ(get_d88_image_size(&image), INT32_MAX);
+  image.count = 1;
+  EXPECT_EQ(get_d88_image_size(&image), a_size);
+  const Bytes w = written(image);  // records without data come out as zeros
+  EXPECT_EQ(w.size(), size_t{a_size});
+  EXPECT_EQ(std::count(w.begin() + 704, w.begin() + 804, 0), 100);
+  image.count = 2;
+  fill_to(&b, INT32_MAX - a_size + 1);
+  EXPECT_EQ(get_d88_image_size(&image), -1);
+  fill_to(&b, INT32_MAX);
+  EXPECT_EQ(get_d88_disk_size(&b), INT32_MAX);
+  fill_to(&b, int64_t{INT32_MAX} + 1);
+  EXPECT_EQ(get_d88_disk_size(&b), -1);
+  b.tracks[0].sectors[0].size = -1;
+  EXPECT_EQ(get_d88_disk_size(&b) + get_d88_image_size(&image), -2);
+  free_d88_disk(&b, 0);
+  EXPECT_EQ(get_d88_disk_size(&b), 688);
+  free_d88_disk(nullptr, 0);
+  free_d88_image(nullptr, 1);
+}
+
+}  // namespace
