@@ -1,17 +1,15 @@
+#include "bitmap/bitmap.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <functional>
+#include <cstring>
 #include <random>
-#include <string>
-#include <vector>
 
-#include "bitmap/bitmap.h"
 #include "common/file_ptr.h"
+#include "tests/support/run_program.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 FilePtr stream_of(const Bytes& b = {}) {
   FilePtr f(std::tmpfile());
@@ -22,17 +20,11 @@ FilePtr stream_of(const Bytes& b = {}) {
 
 Bytes bytes_of(std::FILE* f) {
   std::fflush(f);
+  const long end = std::ftell(f);
+  Bytes out(static_cast<size_t>(end));
   std::rewind(f);
-  Bytes out;
-  for (int c; (c = std::fgetc(f)) != EOF;) out.push_back(static_cast<uint8_t>(c));
+  out.resize(std::fread(out.data(), 1, out.size(), f));
   return out;
-}
-
-std::string captured(const std::function<void()>& fn) {
-  testing::internal::CaptureStdout();
-  fn();
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
 }
 
 Bytes make_file(uint32_t w, uint32_t h, uint16_t bits, const uint8_t* palette, const Bytes& px) {
@@ -50,67 +42,64 @@ Bytes ramp(int n) {
   return p;
 }
 
-TEST(BitmapHeader, CreateRowSizeAndBytes) {
+const Bytes header_256x256x4 = {0x42, 0x4D, 0x76, 0x80, 0, 0, 0, 0, 0, 0, 0x76, 0, 0, 0, 40, 0, 0, 0, 0, 1, 0, 0,
+                                0, 1, 0, 0, 1, 0, 4, 0, 0, 0, 0, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                0, 0, 0, 0, 0, 0, 0};
+
+TEST(Bitmap, HeaderCreationAndChecks) {
   const struct { uint32_t w, h; uint16_t bits; int result; uint32_t offset, image_size; } cases[] = {
-      {256, 256, 4, 0, 118, 0x8000}, {9, 2, 1, 0, 62, 8}, {3, 3, 8, 0, 1078, 12},
-      {5, 2, 24, 0, 54, 32}, {4, 1073741554u, 8, 0, 1078, 0xFFFFFFFEu - 1078},
-      {1, 1, 2, -1, 0, 0}, {0, 5, 8, -1, 0, 0}, {4, 1073741555u, 8, -1, 0, 0},
-      {70000, 70000, 1, -1, 0, 0},  // rows fit, pixel array does not
+      {9, 2, 1, 0, 62, 8}, {3, 3, 8, 0, 1078, 12}, {5, 2, 24, 0, 54, 32}, {2, 1, 16, 0, 54, 4},
+      {4, 1073741554u, 8, 0, 1078, 0xFFFFFFFEu - 1078}, {1, 1, 2, -1, 0, 0}, {0, 5, 8, -1, 0, 0},
+      {4, 1073741555u, 8, -1, 0, 0}, {70000, 70000, 1, -1, 0, 0},  // rows fit, pixel array does not
   };
   for (const auto& c : cases) {
     BitmapInfo info;
     ASSERT_EQ(create_bitmap_header(&info, c.w, c.h, c.bits), c.result) << c.w << "x" << c.h;
     if (c.result != 0) continue;
-    EXPECT_EQ(info.data_offset, c.offset);
-    EXPECT_EQ(info.image_size, c.image_size);
-    EXPECT_EQ(info.file_size, c.offset + c.image_size);
+    EXPECT_EQ(std::vector<uint32_t>({info.data_offset, info.image_size, info.file_size}),
+              std::vector<uint32_t>({c.offset, c.image_size, c.offset + c.image_size}));
     EXPECT_EQ(captured([&] { EXPECT_EQ(check_bitmap_header(&info), 0); }), "");
   }
-  const int32_t sizes[] = {bitmap_row_size(9, 1), bitmap_row_size(5, 24), bitmap_row_size(1, 2),
-                           bitmap_row_size(-1, 8), bitmap_row_size(0x7FFFFFFF, 32)};
-  EXPECT_EQ(std::vector<int32_t>(sizes, sizes + 5), (std::vector<int32_t>{4, 16, -1, -1, -1}));
-  FilePtr f = stream_of();
+  EXPECT_EQ(create_bitmap_header(nullptr, 1, 1, 8) + check_bitmap_header(nullptr), -2);
+  const int32_t sizes[] = {bitmap_row_size(9, 1), bitmap_row_size(3, 4), bitmap_row_size(5, 24),
+                           bitmap_row_size(1, 2), bitmap_row_size(-1, 8), bitmap_row_size(0x7FFFFFFF, 32)};
+  EXPECT_EQ(std::vector<int32_t>(sizes, sizes + 6), (std::vector<int32_t>{4, 4, 16, -1, -1, -1}));
+  // Every field is set, whatever the record held.
   BitmapInfo info;
+  std::memset(static_cast<void*>(&info), 0xA5, sizeof info);
   ASSERT_EQ(create_bitmap_header(&info, 256, 256, 4), 0);
+  FilePtr f = stream_of();
   ASSERT_EQ(write_bitmap_header(f.get(), &info), 0);
-  const Bytes expected = {0x42, 0x4D, 0x76, 0x80, 0, 0, 0, 0, 0, 0, 0x76, 0, 0, 0, 40, 0, 0, 0,
-                          0, 1, 0, 0, 0, 1, 0, 0, 1, 0, 4, 0, 0, 0, 0, 0, 0, 0x80, 0, 0,
-                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  EXPECT_EQ(bytes_of(f.get()), expected);
-}
+  EXPECT_EQ(bytes_of(f.get()), header_256x256x4);
+  EXPECT_EQ(write_bitmap_header(nullptr, &info) + write_bitmap_header(f.get(), nullptr), -2);
 
-// Each row changes a valid 256 x 256, 4-bit header.
-TEST(BitmapHeader, CheckMessages) {
+  // Each row changes a valid 256 x 256, 4-bit header.
   const std::string e = "error: check_bitmap_header() - ", w = "warning: check_bitmap_header() - ";
   const std::string fixed = w + "data length is 0 ... corrected: 0x8000\n";
-  const struct { void (*change)(BitmapInfo&); int result; std::string output; } cases[] = {
-      {[](BitmapInfo& i) { i.image_size = 0; i.file_size = 0; }, 2,
-       fixed + w + "file length is 0\n"},
-      {[](BitmapInfo& i) { i.file_size = 0x9000; }, 1, w + "file length 0x9000 > 0x8076\n"},
-      {[](BitmapInfo& i) { i.file_size = 0x100; }, -1, e + "file length 0x100 < 0x8076\n"},
-      {[](BitmapInfo& i) { i.header_size = 124; }, -1,
-       e + "not supported header type - support only Windows V3\n"},
+  const struct { void (*change)(BitmapInfo&); int result; std::string output; } checks[] = {
+      {[](BitmapInfo& i) { i.image_size = 0, i.file_size = 0; }, 2, fixed + w + "file length is 0\n"},
+      {[](BitmapInfo& i) { i.image_size = 0, i.file_size = 0x8077; }, 2, fixed + w + "file length 0x8077 > 0x8076\n"},
+      {[](BitmapInfo& i) { i.file_size = 0x8075; }, -1, e + "file length 0x8075 < 0x8076\n"},
+      {[](BitmapInfo& i) { i.header_size = 124; }, -1, e + "not supported header type - support only Windows V3\n"},
       {[](BitmapInfo& i) { i.planes = 2; }, -1, ""},
       {[](BitmapInfo& i) { i.compression = 1; }, -1, e + "not support compression\n"},
       {[](BitmapInfo& i) { i.bit_count = 15; }, -1, e + "unknown bit count\n"},
       {[](BitmapInfo& i) { i.data_offset = 0x4E; }, -1, e + "offset size 0x4E != 0x76\n"},
       {[](BitmapInfo& i) { i.image_size = 0x7FFF; }, -1, e + "data length 0x7FFF != 0x8000\n"},
-      {[](BitmapInfo& i) { i.height = 0xFFFFFF00u; }, -1,
-       e + "illegal image size 256 x 4294967040\n"},
+      {[](BitmapInfo& i) { i.height = 0xFFFFFF00u; }, -1, e + "illegal image size 256 x 4294967040\n"},
   };
-  for (const auto& c : cases) {
-    BitmapInfo info;
+  for (const auto& c : checks) {
     ASSERT_EQ(create_bitmap_header(&info, 256, 256, 4), 0);
     c.change(info);
     EXPECT_EQ(captured([&] { EXPECT_EQ(check_bitmap_header(&info), c.result); }), c.output);
   }
+  EXPECT_EQ(info.image_size, 0x8000u);  // corrected
 }
 
 // Rows bottom-up, packed, padded to four; the palette in full (zeros if none).
-TEST(WriteBitmap, RowBytesPerDepth) {
+TEST(Bitmap, WritesRowsPackedAndPadded) {
   const struct { uint32_t w, h; uint16_t bits; Bytes pixels, rows; } cases[] = {
-      {10, 2, 1, {0, 5, 0, 1, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1},
-       {0x80, 0x40, 0, 0, 0x50, 0xC0, 0, 0}},
+      {10, 2, 1, {0, 5, 0, 1, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {0x80, 0x40, 0, 0, 0x50, 0xC0, 0, 0}},
       {3, 2, 4, {0x1, 0x2, 0x13, 0xF, 0x0, 0xA}, {0xF0, 0xA0, 0, 0, 0x12, 0x30, 0, 0}},
       {5, 1, 8, {1, 2, 3, 4, 5}, {1, 2, 3, 4, 5, 0, 0, 0}},
       {3, 1, 16, {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6, 0, 0}},
@@ -123,39 +112,41 @@ TEST(WriteBitmap, RowBytesPerDepth) {
       const Bytes file = make_file(c.w, c.h, c.bits, with_palette ? palette.data() : nullptr, c.pixels);
       const std::size_t n = c.bits <= 8 ? std::size_t{4} << c.bits : 0;
       Bytes expected = with_palette ? Bytes(palette.begin(), palette.begin() + n) : Bytes(n, 0);
-      expected.insert(expected.end(), c.rows.begin(), c.rows.end());
-      EXPECT_EQ(Bytes(file.begin() + 54, file.end()), expected) << c.bits;
+      EXPECT_EQ(Bytes(file.begin() + 54, file.end()), expected + c.rows) << c.bits;
     }
   }
 }
 
-TEST(WriteBitmap, RefusalsAndFailedWrites) {
-  const Bytes pixels(256 * 256, 3);
-  BitmapInfo info;
+TEST(Bitmap, WriteRefusalsAndFailures) {
+  const Bytes pixels(256 * 256, 3), palette = ramp(256);
+  BitmapInfo info, odd;
   ASSERT_EQ(create_bitmap_header(&info, 256, 256, 4), 0);
   FilePtr f = stream_of();
-  BitmapInfo two_bits = info;
-  two_bits.bit_count = 2;
-  EXPECT_EQ(write_bitmap(f.get(), &two_bits, nullptr, pixels.data()), -1);
+  const auto write = [&](const BitmapInfo& i) { return write_bitmap(f.get(), &i, nullptr, pixels.data()); };
+  EXPECT_EQ(write_bitmap(nullptr, &info, nullptr, pixels.data()), -1);
+  EXPECT_EQ(write_bitmap(f.get(), nullptr, nullptr, pixels.data()), -1);
+  EXPECT_EQ(write_bitmap(f.get(), &info, nullptr, nullptr), -1);
+  odd = info, odd.bit_count = 2;
+  EXPECT_EQ(write(odd), -1);
+  odd = info, odd.width = 0;
+  EXPECT_EQ(write(odd), -1);
   EXPECT_TRUE(bytes_of(f.get()).empty());
-  EXPECT_EQ(write_bitmap_palette(f.get(), pixels.data(), 257), -1);
-  EXPECT_EQ(read_bitmap_palette(f.get(), Bytes(1024).data(), 0), -1);
-  // Room for the header alone: the palette write fails.
-  char room[60];
-  FilePtr small(fmemopen(room, sizeof room, "wb"));
-  std::setvbuf(small.get(), nullptr, _IONBF, 0);
-  EXPECT_EQ(captured([&] { EXPECT_EQ(write_bitmap(small.get(), &info, nullptr, pixels.data()), -1); }),
-            "error: write_bitmap() - can't write palette\n");
-  // /dev/full: unbuffered the header fails first, buffered the rows do.
-  const std::pair<int, const char*> modes[] = {
-      {_IONBF, "error: write_bitmap() - can't write bitmap header\n"},
-      {_IOFBF, "error: write_bitmap() - can't write bitmap data\n"}};
-  for (const auto& [mode, line] : modes) {
-    FilePtr full(std::fopen("/dev/full", "wb"));
-    if (!full) GTEST_SKIP() << "no /dev/full";
-    std::setvbuf(full.get(), nullptr, mode, 4096);
-    EXPECT_EQ(captured([&] { EXPECT_EQ(write_bitmap(full.get(), &info, nullptr, pixels.data()), -1); }),
-              line);
+  for (const auto rw : {write_bitmap_palette, +[](std::FILE* s, const uint8_t* p, int n) {
+                          return read_bitmap_palette(s, const_cast<uint8_t*>(p), n);
+                        }}) {
+    EXPECT_EQ(rw(f.get(), palette.data(), 0) + rw(f.get(), palette.data(), 257), -2);
+    EXPECT_EQ(rw(nullptr, palette.data(), 2) + rw(f.get(), nullptr, 2), -2);
+  }
+  EXPECT_EQ(write_bitmap_palette(f.get(), palette.data(), 256), 0);
+  EXPECT_EQ(bytes_of(f.get()), palette);
+  // Room for part of the file only, unbuffered: each part fails in turn.
+  const std::pair<size_t, std::string> rooms[] = {{53, "bitmap header"}, {117, "palette"}, {118 + 0x7FFF, "bitmap data"}};
+  for (const auto& [room, part] : rooms) {
+    std::vector<char> space(room);
+    FilePtr small(::fmemopen(space.data(), room, "wb"));
+    std::setvbuf(small.get(), nullptr, _IONBF, 0);
+    EXPECT_EQ(captured([&] { EXPECT_EQ(write_bitmap(small.get(), &info, palette.data(), pixels.data()), -1); }),
+              "error: write_bitmap() - can't write " + part + "\n");
   }
 }
 
@@ -164,50 +155,61 @@ struct Buffers {
   ~Buffers() { free_bitmap_buffer(palette), free_bitmap_buffer(pixels); }
 };
 
-std::string read_from(std::FILE* f, Buffers* b, bool want_palette, int expected) {
+// read_bitmap's result and lines.
+std::string read_from(std::FILE* f, Buffers* b, bool want_palette) {
   BitmapInfo info;
-  return captured([&] {
-    EXPECT_EQ(read_bitmap(f, &info, want_palette ? &b->palette : nullptr, &b->pixels, 0), expected);
-  });
+  int result = 0;
+  const std::string out = captured([&] { result = read_bitmap(f, &info, want_palette ? &b->palette : nullptr, &b->pixels, 0); });
+  return std::to_string(result) + " " + out;
 }
 
-// A header promising more than the file holds fails before any allocation.
-TEST(ReadBitmap, FailuresAndTheirLines) {
+// A header promising more than the file holds fails before any allocation;
+// a pipe cannot be measured, so there a cut shows up while reading.
+TEST(Bitmap, ReadFailures) {
   Bytes huge = make_file(4, 2, 4, nullptr, Bytes(8));  // made 30000 x 30000, 8 bits
   put_le32(put_le32(&huge[18], 30000), 30000), put_le16(&huge[28], 8), put_le32(&huge[10], 1078);
-  put_le32(&huge[34], 900000000), put_le32(&huge[2], 900001078), huge.resize(154);
+  put_le32(&huge[34], 900000000), put_le32(&huge[2], 900001078), huge.resize(1078 + 4);
+  const Bytes small = make_file(4, 3, 8, nullptr, Bytes(12, 1));
+  const std::string header = "-1 error: read_bitmap() - can't read bitmap header\n";
+  const std::string palette = "-1 error: read_bitmap() - can't read palette\n";
+  const std::string data = "-1 error: read_bitmap() - can't read bitmap data\n";
   const struct { Bytes file; bool want_palette; std::string output; } cases[] = {
-      {Bytes(huge.begin(), huge.begin() + 53), true, "error: read_bitmap() - can't read bitmap header\n"},
-      {huge, true, "error: read_bitmap() - can't read palette\n"},
-      {huge, false, "error: read_bitmap() - can't read bitmap data\n"},
+      {Bytes(small.begin(), small.begin() + 53), true, header},
+      {with(small, 0, 'X', 1), true, header}, {with(small, 1, 'X', 1), true, header},
+      {Bytes(huge.begin(), huge.begin() + 1077), true, palette},
+      {Bytes(huge.begin(), huge.begin() + 1077), false, data},
+      {Bytes(huge.begin(), huge.begin() + 1078), true, data},
+      {Bytes(small.begin(), small.end() - 1), false, data},
   };
   for (const auto& c : cases) {
     Buffers b;
     FilePtr in = stream_of(c.file);
-    EXPECT_EQ(read_from(in.get(), &b, c.want_palette, -1), c.output);
+    EXPECT_EQ(read_from(in.get(), &b, c.want_palette), c.output);
     EXPECT_EQ(b.pixels, nullptr) << c.output;
   }
-  EXPECT_EQ(read_bitmap(nullptr, nullptr, nullptr, nullptr, 0), -3);
-}
-
-// A pipe cannot be measured, so a cut shows up only while reading.
-TEST(ReadBitmap, PipeCutInsideThePalette) {
-  const Bytes file = make_file(4, 3, 8, nullptr, Bytes(12, 1));
-  for (const auto& [want_palette, line] :
-       {std::pair{true, "error: read_bitmap() - can't read palette\n"},
-        std::pair{false, "error: read_bitmap() - can't read bitmap data\n"}}) {
+  for (const auto& [cut, want_palette, output] : {std::tuple{100, true, palette}, {100, false, data}, {1085, true, data}}) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
-    ASSERT_EQ(::write(fds[1], file.data(), 100), 100);
+    ASSERT_EQ(::write(fds[1], small.data(), cut), cut);
     ::close(fds[1]);
     FilePtr f(::fdopen(fds[0], "rb"));
     Buffers b;
-    EXPECT_EQ(read_from(f.get(), &b, want_palette, -1), line);
+    EXPECT_EQ(read_from(f.get(), &b, want_palette), output);
+  }
+  BitmapInfo info;
+  EXPECT_EQ(read_bitmap(nullptr, nullptr, nullptr, nullptr, 0), -3);
+  ASSERT_EQ(create_bitmap_header(&info, 4, 3, 8), 0);
+  uint8_t* place = nullptr;
+  for (const auto& [w, bits] : {std::pair{4u, 2}, {0u, 8}}) {
+    BitmapInfo odd = info;
+    odd.width = w, odd.bit_count = static_cast<uint16_t>(bits);
+    FilePtr in = stream_of(small);
+    EXPECT_EQ(captured([&] { EXPECT_EQ(read_bitmap(in.get(), &odd, nullptr, &place, 1), -1); }), header.substr(3));
   }
 }
 
 // Into reader buffers, then into caller buffers after the header, no palette.
-TEST(WriteThenRead, RandomPicturesRoundTrip) {
+TEST(Bitmap, ReadsBackWhatItWrote) {
   std::mt19937 random(7);
   const Bytes palette = ramp(256);
   for (uint16_t bits : {1, 4, 8, 16, 24, 32}) {
@@ -218,22 +220,23 @@ TEST(WriteThenRead, RandomPicturesRoundTrip) {
       const Bytes file = make_file(width, 3, bits, palette.data(), pixels);
       Buffers b;
       FilePtr f = stream_of(file);
-      ASSERT_EQ(read_from(f.get(), &b, true, 0), "");
+      ASSERT_EQ(read_from(f.get(), &b, true), "0 ");
       EXPECT_EQ(Bytes(b.pixels, b.pixels + pixels.size()), pixels) << bits << " " << width;
       const std::size_t n = bits <= 8 ? std::size_t{4} << bits : 0;
       EXPECT_EQ(Bytes(b.palette, b.palette + n), Bytes(palette.begin(), palette.begin() + n));
       BitmapInfo info;
-      Bytes mine(pixels.size());
-      uint8_t* place = mine.data();
+      Bytes mine(pixels.size()), mine_palette(n);
+      uint8_t *place = mine.data(), *palette_place = mine_palette.data();
       f = stream_of(file);
       ASSERT_EQ(read_bitmap_header(f.get(), &info), 0);
-      ASSERT_EQ(read_bitmap(f.get(), &info, nullptr, &place, 1), 0);
+      ASSERT_EQ(read_bitmap(f.get(), &info, bits == 8 ? &palette_place : nullptr, &place, 1), 0);
       EXPECT_EQ(mine, pixels);
+      EXPECT_TRUE(bits != 8 || mine_palette == palette);
     }
   }
 }
 
-TEST(ConvertBitCount, ConversionTable) {
+TEST(Bitmap, ConvertsBetweenDepths) {
   // Cube corners (bit 0 blue, bit 1 red, bit 2 green), then eight blacks.
   Bytes cube = {0, 0, 0, 0, 255, 0, 0, 0, 0, 0, 255, 0, 255, 0, 255, 0,
                 0, 255, 0, 0, 255, 255, 0, 0, 0, 255, 255, 0, 255, 255, 255, 0};
@@ -269,10 +272,7 @@ TEST(ConvertBitCount, ConversionTable) {
     EXPECT_EQ(Bytes(target, target + c.expected.size()), c.expected) << c.from_bits << ">" << c.to_bits;
     free_bitmap_buffer(target);
   }
-}
-
-// Exact first, else nearest (unweighted), ties to the lowest index.
-TEST(ConvertBitCount, NearestColorAndRefusals) {
+  // Exact first, else nearest (unweighted), ties to the lowest index.
   const Bytes near = {0, 0, 40, 0, 0, 39, 0, 0, 9, 9, 9, 0, 9, 9, 9, 0, 0, 0, 0, 0};
   EXPECT_EQ(find_nearest_color(0, 0, 0, near.data(), 5), 4);
   EXPECT_EQ(find_nearest_color(0, 0, 0, near.data(), 2), 1);
