@@ -5,5 +5,4 @@
 // Makes the nth allocation from now on fail (1 = the next one); 0 disarms.
 void fail_nth_allocation(long n);
 bool armed_allocation_failed();
-// Blocks from operator new not yet deleted.
-long live_new_blocks();
+long live_new_blocks();  // blocks from operator new not yet deleted
