@@ -1,14 +1,9 @@
-"""usage: interop.py TOOL MAKE_SAMPLES TILEDUMP TILEPATCH. An image tool reads
-the dumped sheet in its palette colours and saves bitmaps that tilepatch loads
-as its own or refuses by design; floptool reads tilepatch's D88 sectors."""
+"""usage: interop.py TOOL MAKE_SAMPLES TILEDUMP TILEPATCH D88_FLAT. An image tool
+reads the dumped sheet in its palette colours and saves bitmaps that tilepatch
+loads as its own or refuses by design; floptool reads tilepatch's D88 sectors
+as our own reader does."""
 
-import importlib.util
-import os
-import shutil
-import struct
-import subprocess
-import sys
-import tempfile
+import importlib.util, os, shutil, struct, subprocess, sys, tempfile
 
 PALETTE = [(0, 0, 0), (0, 0, 255), (255, 0, 0), (255, 0, 255), (0, 255, 0),
            (0, 255, 255), (255, 255, 0), (255, 255, 255)]
@@ -25,7 +20,7 @@ def run(args, stdin=None):
 
 def run_ok(args, stdin=None):
     status, out = run(args, stdin)
-    return out if status == 0 else sys.exit(f"FAIL: {args}: {out.decode()}")
+    return out if status == 0 else sys.exit(f"FAIL: {args}: {out.decode(errors='replace')}")
 
 
 def read(name):
@@ -50,8 +45,7 @@ def magick(*options, prefix="BMP3:"):
 
 
 def netpbm(*options):
-    return lambda src, out: open(out, "wb").write(
-        run_ok(["ppmtobmp", *options], run_ok(["bmptopnm", src])))
+    return lambda src, out: open(out, "wb").write(run_ok(["ppmtobmp", *options], run_ok(["bmptopnm", src])))
 
 
 def pillow(mode, full_palette=False):
@@ -99,8 +93,7 @@ def check_tool(tool, tilepatch):
     sheet = read("sheet.bmp")
     rows = [sheet[118 + y * 128:246 + y * 128] for y in range(255, -1, -1)]
     indexes = [i for row in rows for byte in row for i in (byte >> 4, byte & 15)]
-    if sorted(set(indexes)) != list(range(8)) or TOOLS[tool][1]("sheet.bmp") != [
-            PALETTE[i] for i in indexes]:
+    if sorted(set(indexes)) != list(range(8)) or TOOLS[tool][1]("sheet.bmp") != [PALETTE[i] for i in indexes]:
         sys.exit(f"FAIL: {tool} does not read the sheet in its palette colours")
     with open("bw.bmp", "wb") as f:  # every colour but 0 becomes 7
         f.write(sheet[:118] + bytes((b >> 4 and 0x70) | (b & 15 and 7) for b in sheet[118:]))
@@ -135,10 +128,8 @@ def check_floptool(tilepatch, d88_flat):
         with open("disk.d88", "wb") as f:
             f.write(disk)
         found = run_ok(["floptool", "identify", "disk.d88"]).decode()
-        run_ok(["floptool", "flopconvert", "d88", "2d", "disk.d88", f"disk{i}.flat"])
-        # Our own reader's view of the same disk, in cylinder, head, record order.
-        run_ok([d88_flat, "disk.d88", "0", f"ours{i}.flat"])
-        same = " - d88" in found and read(f"disk{i}.flat") == read(f"ours{i}.flat") != b""
+        run_ok(["floptool", "flopconvert", "d88", "2d", "disk.d88", "disk.flat"])
+        same = " - d88" in found and read("disk.flat") == run_ok([d88_flat, "disk.d88", "0"]) != b""
         print(f"disk {i}: {'every sector equal' if same else 'DIFFERS'}")
         failures += not same
     return failures + (len(disks) != 6)
@@ -146,8 +137,7 @@ def check_floptool(tilepatch, d88_flat):
 
 def main():
     tool, make_samples, tiledump, tilepatch, d88_flat = sys.argv[1:6]
-    missing = [p for p in (["floptool"] if tool == "floptool" else TOOLS[tool][0])
-               if shutil.which(p) is None]
+    missing = [p for p in (["floptool"] if tool == "floptool" else TOOLS[tool][0]) if shutil.which(p) is None]
     if tool == "pillow" and importlib.util.find_spec("PIL") is None:
         missing.append(f"Pillow for {sys.executable}")
     if missing:
@@ -156,9 +146,7 @@ def main():
         os.chdir(workdir)
         run_ok([make_samples, "."])
         run_ok([tiledump, "-d1", "kq-zorvan.d88", "-d2", "kq-kelmorane.d88", "sheet.bmp"])
-        failed = (check_floptool(tilepatch, d88_flat) if tool == "floptool"
-                  else check_tool(tool, tilepatch))
-        if failed:
+        if check_floptool(tilepatch, d88_flat) if tool == "floptool" else check_tool(tool, tilepatch):
             sys.exit("FAIL")
 
 
