@@ -2,10 +2,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <tuple>
-#include <utility>
 
 #include "common/cli.h"
 #include "common/confirm.h"
@@ -14,26 +12,23 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 TEST(ParseDiskIndex, ReadsLikeUnsigned32BitStrtoulAndRefusesTheRest) {
-  const std::pair<const char*, int32_t> read[] = {
-      {"0X1f", 31}, {"010", 8}, {"", 0}, {"  +4", 4}, {"-1", -1}, {"2147483648", INT32_MIN},
-      {"4294967296", -1}, {"-4294967295", 1}, {"99999999999999999999", -1}};
+  const std::pair<const char*, int32_t> read[] = {{"0X1f", 31}, {"010", 8}, {"", 0}, {"  +4", 4}, {"-1", -1},
+      {"2147483648", INT32_MIN}, {"4294967296", -1}, {"-4294967295", 1}, {"99999999999999999999", -1}};
   for (const auto& [text, value] : read) {
     int32_t index = 7;
     errno = ERANGE;  // left over from something earlier
-    EXPECT_EQ(parse_disk_index(text, &index), 0) << text;
-    EXPECT_EQ(index, value) << text;
+    EXPECT_EQ(std::pair(parse_disk_index(text, &index), index), std::pair(0, value)) << text;
   }
-  for (const char* text : {"08", "3 ", "+-1", "-+1", "- 1", "x"}) {
-    int32_t index = 7;
-    EXPECT_EQ(parse_disk_index(text, &index), -1) << text;
-  }
+  int32_t index = 0;
+  for (const char* text : {"08", "3 ", "+-1", "-+1", "- 1", "x"}) EXPECT_EQ(parse_disk_index(text, &index), -1) << text;
 }
 
 using Answer = std::tuple<std::string, long, int>;
 
-// What ask(arg) printed, how much of it had been flushed when it returned,
-// and its result.
+// What ask(arg) printed, how much of that it had flushed, and its result.
 Answer answered(const char* input, int (*ask)(const char*), const std::string& arg) {
   std::FILE* in = std::tmpfile();
   std::fputs(input, in);
@@ -42,8 +37,7 @@ Answer answered(const char* input, int (*ask)(const char*), const std::string& a
   int result = -9;
   struct stat shown = {};
   const std::string out = captured([&] { result = ask(arg.c_str()), ::fstat(1, &shown); });
-  stdin = saved;
-  std::fclose(in);
+  std::fclose(std::exchange(stdin, saved));
   return {out, shown.st_size, result};
 }
 
@@ -56,11 +50,10 @@ TEST(Confirm, FirstDecidingCharacterWinsAndEndOfInputRefuses) {
   EXPECT_EQ(answered("n", confirm_yes_no, q), Answer(prompt, n, 0));
   EXPECT_EQ(answered("zzz", confirm_yes_no, q), Answer(prompt + "\n", n, 0));
   TempDir dir;
-  EXPECT_EQ(answered("n", ask_overwrite, dir / "none"), Answer("", 0, 1));
   const std::string asked = "already exists '" + dir.path() + "'\n" + prompt;
-  const long shown = static_cast<long>(asked.size());
-  EXPECT_EQ(answered("y", ask_overwrite, dir.path()), Answer(asked, shown, 1));
-  EXPECT_EQ(answered("n", ask_overwrite, dir.path()), Answer(asked, shown, 0));
+  EXPECT_EQ(answered("n", ask_overwrite, dir / "none"), Answer("", 0, 1));
+  EXPECT_EQ(answered("y", ask_overwrite, dir.path()), Answer(asked, asked.size(), 1));
+  EXPECT_EQ(answered("n", ask_overwrite, dir.path()), Answer(asked, asked.size(), 0));
 }
 
 // open's result when it fails, else commit's.
@@ -76,19 +69,20 @@ mode_t mode_of(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
 }
 
+using Listing = std::pair<std::string, size_t>;  // the target's bytes, the entries beside it
+
 // Relative names, from inside the folder.
 TEST(OutputFile, ReplacesTheTargetOnlyOnCommit) {
   TempDir dir;
-  const std::string here = std::filesystem::current_path(), target = "s/old";
-  std::filesystem::current_path(dir.path());
-  std::filesystem::create_directory("s");
+  const std::string here = fs::current_path(), target = "s/old";
+  fs::current_path(dir.path());
+  fs::create_directory("s");
   write_file(target, "old");
-  ASSERT_EQ(::chmod(target.c_str(), 0751), 0);
+  ::chmod(target.c_str(), 0751);
   const size_t descriptors = list_dir("/proc/self/fd").size();
   {
     OutputFile out;
     ASSERT_EQ(out.open(target.c_str()), 0);
-    std::fputs("lost", out.stream());
     EXPECT_EQ(out.open("s/no/such"), -1);  // abandons the first
     ASSERT_EQ(out.open(target.c_str()), 0);
     std::fputs("half", out.stream());
@@ -96,37 +90,30 @@ TEST(OutputFile, ReplacesTheTargetOnlyOnCommit) {
     const std::vector<std::string> during = list_dir("s");
     ASSERT_EQ(during.size(), 2u);
     EXPECT_EQ(during[0].rfind(".old.", 0), 0u);  // hidden, beside the target
-    EXPECT_EQ(read_file(target), "old");
   }
   EXPECT_EQ(list_dir("/proc/self/fd").size(), descriptors);
-  EXPECT_EQ(read_file(target) + std::to_string(list_dir("s").size()), "old1");
+  EXPECT_EQ(std::pair(read_file(target), list_dir("s").size()), Listing("old", 1));
   EXPECT_EQ(write_whole(target, "new"), 0);
-  EXPECT_EQ(read_file(target) + std::to_string(list_dir("s").size()), "new1");
+  EXPECT_EQ(std::pair(read_file(target), list_dir("s").size()), Listing("new", 1));
   EXPECT_EQ(mode_of(target), 0751u);
-  // New files get 0666 less the umask, each of them.
-  const mode_t saved = ::umask(022);
-  EXPECT_EQ(write_whole("a", "a") + write_whole("b", "b"), 0);
+  const mode_t saved = ::umask(022);  // new files: 0666 less the umask, each of them
+  EXPECT_EQ(std::pair(write_whole("a", "a"), write_whole("b", "b")), std::pair(0, 0));
   ::umask(saved);
-  EXPECT_EQ(mode_of("a"), 0644u);
-  EXPECT_EQ(mode_of("b"), 0644u);
-  std::filesystem::current_path(here);
+  EXPECT_EQ(std::pair(mode_of("a"), mode_of("b")), std::pair(0644u, 0644u));
+  fs::current_path(here);
 }
 
 TEST(OutputFile, LinksAreFollowedAndFailuresLeaveNothing) {
   TempDir dir;
-  namespace fs = std::filesystem;
   fs::create_directory(dir / "sub");
   write_file(dir / "real", "old");
   fs::create_symlink(dir / "real", dir / "link");
   fs::create_symlink(dir / "none", dir / "dangling");
-  EXPECT_EQ(write_whole(dir / "link", "new"), 0);
-  EXPECT_EQ(read_file(dir / "real"), "new");
+  EXPECT_EQ(std::pair(write_whole(dir / "link", "new"), write_whole(dir / "dangling", "new")), std::pair(0, 0));
+  EXPECT_EQ(read_file(dir / "real") + "|" + read_file(dir / "dangling"), "new|new");
   EXPECT_TRUE(fs::is_symlink(dir / "link"));
-  EXPECT_EQ(write_whole(dir / "dangling", "new"), 0);  // replaces the link
-  EXPECT_EQ(read_file(dir / "dangling"), "new");
-  EXPECT_EQ(write_whole(dir / "no/such", ""), -1);
-  EXPECT_EQ(write_whole(dir / "sub", ""), -1);
-  EXPECT_EQ(OutputFile().commit(), -1);
+  EXPECT_EQ(std::tuple(write_whole(dir / "no/such", ""), write_whole(dir / "sub", ""), OutputFile().commit()),
+            std::tuple(-1, -1, -1));
   // A failed write, unbuffered so that only the stream's error flag knows.
   EXPECT_EQ(with_file_limit([&] {
               OutputFile out;
@@ -144,8 +131,7 @@ TEST(OutputFile, DevicesAreWrittenInPlace) {
   TempDir dir;
   const std::string full = device_node(dir, "full"), null = device_node(dir, "null");
   if (full.empty() || null.empty()) GTEST_SKIP() << "making device nodes needs root";
-  EXPECT_EQ(write_whole(full, "data"), -1);
-  EXPECT_EQ(write_whole(null, "data"), 0);
+  EXPECT_EQ(std::pair(write_whole(full, "data"), write_whole(null, "data")), std::pair(-1, 0));
   EXPECT_TRUE(is_char_device(full) && is_char_device(null));
   EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"full", "null"}));
 }

@@ -11,7 +11,7 @@
 
 namespace {
 
-// Cylinders 0 to 39, heads 0 and 1, records 1 to 16 of 256 bytes.
+// Cylinders 0 to 39, heads 0 and 1, records 1 to 16 of 256 bytes of fill.
 std::unique_ptr<Disk> make_disk(uint8_t fill) {
   std::unique_ptr<Disk> disk(create_d88_disk("", 0));
   for (Track& track : disk->tracks) {
@@ -21,10 +21,10 @@ std::unique_ptr<Disk> make_disk(uint8_t fill) {
 }
 
 uint8_t* data(Disk* disk, int c, int h, int r) { return find_d88_sector(disk, c, h, r)->data.get(); }
-
 int px(int shape, int x, int y) { return ((shape / 16) * 16 + y) * 256 + (shape % 16) * 16 + x; }
+bool single(int shape) { return shape >= 96 && shape <= 126; }
 
-// The result of a codec call, and its lines (verbose or not).
+// A codec call's result and what it printed, verbose or not.
 std::pair<int, std::string> run(bool verbose, const std::function<int()>& call) {
   verbose_flag = verbose;
   int result = 0;
@@ -33,51 +33,45 @@ std::pair<int, std::string> run(bool verbose, const std::function<int()>& call) 
   return {result, out};
 }
 
-// The half row, twice, in row 0 of shape 0 (planes 0-2) and of shape 96.
+// The half row twice in row 0 of shape 0 (planes 0 to 2, both halves) and
+// of single-plane shape 96; bit 3 never reaches the disk.
 TEST(Shapes, BitOrderAndPlanes) {
-  const struct { uint8_t pixels[8]; uint8_t bytes[4]; } cases[] = {
-      {{1, 1, 1, 1, 0, 0, 0, 0}, {0xAA, 0, 0, 0xAA}},
-      {{0, 0, 0, 0, 1, 1, 1, 1}, {0x55, 0, 0, 0x55}},
-      {{3, 5, 0, 0, 0, 0, 6, 0}, {0xA0, 0x84, 0x24, 0xA4}},
-      {{8, 9, 8, 9, 8, 9, 8, 9}, {0x33, 0, 0, 0x33}},  // bit 3 never reaches the disk
-  };
+  const struct { uint8_t pixels[8]; Bytes bytes; } cases[] = {
+      {{1, 1, 1, 1, 0, 0, 0, 0}, {0xAA, 0xAA, 0, 0, 0xAA}}, {{0, 0, 0, 0, 1, 1, 1, 1}, {0x55, 0x55, 0, 0, 0x55}},
+      {{3, 5, 0, 0, 0, 0, 6, 0}, {0xA0, 0xA0, 0x84, 0x24, 0xA4}}, {{8, 9, 8, 9, 8, 9, 8, 9}, {0x33, 0x33, 0, 0, 0x33}}};
   for (const auto& c : cases) {
     auto sheet = std::make_unique<ShapeSheet>();
     for (int x = 0; x < 16; ++x) sheet->pixels[px(0, x, 0)] = sheet->pixels[px(96, x, 0)] = c.pixels[x % 8];
     auto disk = make_disk(0x5A);
     ASSERT_EQ(change_shape_data(sheet.get(), disk.get(), &lower_shape_range), 0);
-    const uint8_t *first = data(disk.get(), 0x20, 1, 0x10), *single = data(disk.get(), 0x22, 0, 4);
-    EXPECT_EQ(Bytes({first[0], first[1], first[32], first[64], single[0]}),
-              Bytes({c.bytes[0], c.bytes[0], c.bytes[1], c.bytes[2], c.bytes[3]}));
+    const uint8_t *first = data(disk.get(), 0x20, 1, 0x10), *one = data(disk.get(), 0x22, 0, 4);
+    EXPECT_EQ(Bytes({first[0], first[1], first[32], first[64], one[0]}), c.bytes);
   }
 }
 
-// One pixel in one plane is one 0x80 byte; upper shapes go four per two
-// sectors.
+// One pixel in one plane is one 0x80 byte, upper shapes four to two sectors.
 TEST(Shapes, EachRowInItsPlace) {
   const struct { int shape, plane, row, c, h, r, byte; } places[] = {
-      {2, 1, 15, 0x20, 1, 0x10, 254}, {2, 2, 0, 0x21, 0, 1, 0},   {126, 0, 15, 0x22, 0, 7, 222},
-      {127, 2, 15, 0x22, 0, 8, 62},   {128, 0, 0, 0x1C, 1, 9, 0},  {131, 2, 15, 0x1C, 1, 10, 126},
-      {132, 0, 0, 0x1C, 1, 11, 0},    {255, 2, 15, 0x1E, 1, 8, 126},
-  };
+      {2, 1, 15, 0x20, 1, 0x10, 254}, {2, 2, 0, 0x21, 0, 1, 0}, {126, 0, 15, 0x22, 0, 7, 222},
+      {127, 2, 15, 0x22, 0, 8, 62}, {128, 0, 0, 0x1C, 1, 9, 0}, {131, 2, 15, 0x1C, 1, 10, 126},
+      {132, 0, 0, 0x1C, 1, 11, 0}, {255, 2, 15, 0x1E, 1, 8, 126}};
   for (const auto& p : places) {
     auto sheet = std::make_unique<ShapeSheet>();
-    const bool single = p.shape >= 96 && p.shape <= 126;
-    sheet->pixels[px(p.shape, 0, p.row)] = static_cast<uint8_t>(single ? 5 : 1 << p.plane);
+    sheet->pixels[px(p.shape, 0, p.row)] = static_cast<uint8_t>(single(p.shape) ? 5 : 1 << p.plane);
     auto disk = make_disk(0);
     ASSERT_EQ(change_shape_data(sheet.get(), disk.get(), p.shape < 128 ? &lower_shape_range : &upper_shape_range), 0);
     int set = 0;
-    for (const Track& track : disk->tracks) {
-      for (int i = 0; i < track.count * 256; ++i) set += track.sectors[i / 256].data[i % 256] != 0;
+    for (const Track& t : disk->tracks) {
+      for (int i = 0; i < t.count * 256; ++i) set += t.sectors[i / 256].data[i % 256] != 0;
     }
-    EXPECT_EQ(set, 1) << "shape " << p.shape;
-    EXPECT_EQ(data(disk.get(), p.c, p.h, p.r)[p.byte], 0x80) << "shape " << p.shape;
+    EXPECT_EQ(std::pair(set, data(disk.get(), p.c, p.h, p.r)[p.byte]), std::pair(1, uint8_t{0x80})) << p.shape;
   }
 }
 
-// Colours 0 to 7 survive, except that a single-plane shape keeps only set
-// (7) or clear; decoding ORs into what the sheet held (bit 3 here).
-TEST(Shapes, RandomRoundTrip) {
+// Colours 0 to 7 survive, but a single-plane shape keeps only set (7) or
+// clear; decoding ORs into what the sheet held (bit 3 here). A run ends at
+// its end sector, or at once when it has no shapes.
+TEST(Shapes, RoundTripAndRunEnds) {
   std::mt19937 random(12345);
   auto sheet = std::make_unique<ShapeSheet>(), back = std::make_unique<ShapeSheet>();
   for (uint8_t& pixel : sheet->pixels) pixel = static_cast<uint8_t>(random() % 8);
@@ -93,31 +87,27 @@ TEST(Shapes, RandomRoundTrip) {
       ASSERT_EQ(back->pixels[i], pixel(shape, sheet->pixels[i])) << "shape " << shape;
     }
   };
-  expect([](int shape, int v) { return (shape >= 96 && shape <= 126 && v ? 7 : v) | 8; });
-  // A run cut short by its end sector (planes 0 and 1 of shape 2 fit), and
-  // a run of no shapes.
+  expect([](int shape, int v) { return (single(shape) && v ? 7 : v) | 8; });
   const ShapeRange one_sector = {0, 127, 0x20, 1, 0x10, 0x20, 1, 0x10}, none = {5, 4, 0, 9, 9, 0, 9, 9};
   std::memset(back->pixels, 0, SHAPE_SHEET_BYTES);
   EXPECT_EQ(draw_shapes(back.get(), disk.get(), &one_sector) + draw_shapes(back.get(), disk.get(), &none), 0);
-  expect([](int shape, int v) { return shape < 2 ? v : shape == 2 ? v & 3 : 0; });
+  expect([](int shape, int v) { return shape < 2 ? v : shape == 2 ? v & 3 : 0; });  // planes 0 and 1 of shape 2
   EXPECT_EQ(check_shape_sectors(disk.get(), &none, nullptr, nullptr, nullptr), 0);
 }
 
 TEST(Shapes, VerboseTraces) {
   auto disk = make_disk(0);
-  uint8_t* first = data(disk.get(), 0x20, 1, 0x10);
-  first[0] = 0x80, first[1] = 0x01, first[64] = 0xFF;
-  uint8_t* single = data(disk.get(), 0x22, 0, 4);
-  single[2] = single[3] = 0x55;  // shape 96, row 1
+  uint8_t *first = data(disk.get(), 0x20, 1, 0x10), *one = data(disk.get(), 0x22, 0, 4);
+  first[0] = 0x80, first[1] = 0x01, first[64] = 0xFF, one[2] = one[3] = 0x55;  // shape 96 row 1
   auto sheet = std::make_unique<ShapeSheet>();
-  auto [result, out] = run(true, [&] { return draw_shapes(sheet.get(), disk.get(), &lower_shape_range); });
-  EXPECT_EQ(out.rfind("20/01/10 - 22/00/08\n[20/01/10]\n00000000 : 1              1\n00000100 : " +
-                          std::string(16, ' ') + "\n", 0), 0u);
-  EXPECT_NE(out.find("\n00000000 : 44444444        \n"), std::string::npos);
-  EXPECT_NE(out.find("\n[21/00/01]\n00000020 :"), std::string::npos);
-  EXPECT_NE(out.find("\n00006100 :     7777    7777\n"), std::string::npos);
-  std::tie(result, out) = run(true, [&] { return change_shape_data(sheet.get(), disk.get(), &lower_shape_range); });
-  EXPECT_EQ(out.rfind("20/01/10 - 22/00/08\n[20/01/10]\n00000000 : 80 01\n00000100 : 00 00\n", 0), 0u);
+  const std::string head = "20/01/10 - 22/00/08\n[20/01/10]\n00000000 : ";
+  std::string out = run(true, [&] { return draw_shapes(sheet.get(), disk.get(), &lower_shape_range); }).second;
+  EXPECT_EQ(out.rfind(head + "1              1\n00000100 : " + std::string(16, ' ') + "\n", 0), 0u);
+  for (const char* line : {"\n00000000 : 44444444        \n", "\n[21/00/01]\n00000020 :", "\n00006100 :     7777    7777\n"}) {
+    EXPECT_NE(out.find(line), std::string::npos) << line;
+  }
+  out = run(true, [&] { return change_shape_data(sheet.get(), disk.get(), &lower_shape_range); }).second;
+  EXPECT_EQ(out.rfind(head + "80 01\n00000100 : 00 00\n", 0), 0u);
   EXPECT_NE(out.find("\n00000000 : FF 00\n"), std::string::npos);
 }
 
@@ -125,12 +115,8 @@ TEST(Shapes, VerboseTraces) {
 // silently, the decoder and encoder print the error line and write nothing
 // into it or past it.
 TEST(Shapes, UnusableSectorFails) {
-  const std::function<void(Sector&)> faults[] = {
-      [](Sector& s) { s.r = 0; },
-      [](Sector& s) { s.n = 2; },
-      [](Sector& s) { s.size = 255, s.data = std::make_unique<uint8_t[]>(255); },
-      [](Sector& s) { s.data.reset(); },
-  };
+  const std::function<void(Sector&)> faults[] = {[](Sector& s) { s.r = 0; }, [](Sector& s) { s.n = 2; },
+      [](Sector& s) { s.size = 255, s.data = std::make_unique<uint8_t[]>(255); }, [](Sector& s) { s.data.reset(); }};
   const std::pair<int, std::string> error(-1, "error: read d88 image 21/00/01\n");
   for (const auto& fault : faults) {
     auto disk = make_disk(0x5A);
@@ -139,15 +125,14 @@ TEST(Shapes, UnusableSectorFails) {
     int c = 0, h = 0, r = 0;
     EXPECT_EQ(run(true, [&] { return check_shape_sectors(disk.get(), &lower_shape_range, &c, &h, &r); }),
               std::pair(-1, std::string()));
-    EXPECT_EQ(std::vector<int>({c, h, r}), std::vector<int>({0x21, 0, 1}));
+    EXPECT_EQ(std::tuple(c, h, r), std::tuple(0x21, 0, 1));
+    EXPECT_EQ(check_shape_sectors(disk.get(), &lower_shape_range, nullptr, nullptr, nullptr), -1);
     auto sheet = std::make_unique<ShapeSheet>();
     EXPECT_EQ(run(false, [&] { return draw_shapes(sheet.get(), disk.get(), &lower_shape_range); }), error);
     std::memset(sheet->pixels, 7, SHAPE_SHEET_BYTES);
     EXPECT_EQ(run(false, [&] { return change_shape_data(sheet.get(), disk.get(), &lower_shape_range); }), error);
-    EXPECT_EQ(data(disk.get(), 0x20, 1, 0x10)[0], 0xFF);
-    EXPECT_EQ(data(disk.get(), 0x21, 0, 2)[0], 0x5A);
+    EXPECT_EQ(Bytes({data(disk.get(), 0x20, 1, 0x10)[0], data(disk.get(), 0x21, 0, 2)[0]}), Bytes({0xFF, 0x5A}));
     for (int b = 0; bad.data && b < bad.size; ++b) ASSERT_NE(bad.data[b], 0xFF) << b;
-    EXPECT_EQ(check_shape_sectors(disk.get(), &lower_shape_range, nullptr, nullptr, nullptr), -1);
   }
 }
 
