@@ -131,23 +131,39 @@ TEST(Bitmap, WriteRefusalsAndFailures) {
   odd = info, odd.width = 0;
   EXPECT_EQ(write(odd), -1);
   EXPECT_TRUE(bytes_of(f.get()).empty());
+  // Count 1 is a palette; 0, 257, a missing stream or palette are refused.
   for (const auto rw : {write_bitmap_palette, +[](std::FILE* s, const uint8_t* p, int n) {
                           return read_bitmap_palette(s, const_cast<uint8_t*>(p), n);
                         }}) {
-    EXPECT_EQ(rw(f.get(), palette.data(), 0) + rw(f.get(), palette.data(), 257), -2);
-    EXPECT_EQ(rw(nullptr, palette.data(), 2) + rw(f.get(), nullptr, 2), -2);
+    EXPECT_EQ(std::tuple(rw(f.get(), palette.data(), 0), rw(f.get(), palette.data(), 257),
+                         rw(nullptr, palette.data(), 2), rw(f.get(), nullptr, 2)), std::tuple(-1, -1, -1, -1));
   }
+  f = stream_of();
+  EXPECT_EQ(write_bitmap_palette(f.get(), palette.data(), 1), 0);
   EXPECT_EQ(write_bitmap_palette(f.get(), palette.data(), 256), 0);
-  EXPECT_EQ(bytes_of(f.get()), palette);
+  EXPECT_EQ(bytes_of(f.get()), Bytes(palette.begin(), palette.begin() + 4) + palette);
+  Bytes entry(4);
+  std::rewind(f.get());
+  EXPECT_EQ(read_bitmap_palette(f.get(), entry.data(), 1), 0);
+  EXPECT_EQ(entry, Bytes(palette.begin(), palette.begin() + 4));
   // Room for part of the file only, unbuffered: each part fails in turn.
-  const std::pair<size_t, std::string> rooms[] = {{53, "bitmap header"}, {117, "palette"}, {118 + 0x7FFF, "bitmap data"}};
-  for (const auto& [room, part] : rooms) {
-    std::vector<char> space(room);
-    FilePtr small(::fmemopen(space.data(), room, "wb"));
+  const struct { uint32_t w, h; uint16_t bits; size_t room; bool palette; std::string part; } rooms[] = {
+      {256, 256, 4, 53, true, "bitmap header"}, {256, 256, 4, 117, true, "palette"}, {256, 256, 4, 117, false, "palette"},
+      {256, 256, 4, 118 + 0x7FFF, true, "bitmap data"}, {16, 2, 1, 62, true, "bitmap data"},
+      {1, 2, 24, 56, true, "bitmap data"}, {1, 2, 24, 57, true, "bitmap data"}};
+  for (const auto& r : rooms) {
+    ASSERT_EQ(create_bitmap_header(&odd, r.w, r.h, r.bits), 0);
+    std::vector<char> space(r.room);
+    FilePtr small(::fmemopen(space.data(), r.room, "wb"));
     std::setvbuf(small.get(), nullptr, _IONBF, 0);
-    EXPECT_EQ(captured([&] { EXPECT_EQ(write_bitmap(small.get(), &info, palette.data(), pixels.data()), -1); }),
-              "error: write_bitmap() - can't write " + part + "\n");
+    EXPECT_EQ(captured([&] { EXPECT_EQ(write_bitmap(small.get(), &odd, r.palette ? palette.data() : nullptr, pixels.data()), -1); }),
+              "error: write_bitmap() - can't write " + r.part + "\n") << r.room;
   }
+  std::vector<char> ten(10);  // the header and palette writers say so themselves
+  FilePtr tiny(::fmemopen(ten.data(), ten.size(), "wb"));
+  std::setvbuf(tiny.get(), nullptr, _IONBF, 0);
+  EXPECT_EQ(std::pair(write_bitmap_header(tiny.get(), &info), write_bitmap_palette(tiny.get(), palette.data(), 16)),
+            std::pair(-1, -1));
 }
 
 struct Buffers {
@@ -174,7 +190,7 @@ TEST(Bitmap, ReadFailures) {
   const std::string palette = "-1 error: read_bitmap() - can't read palette\n";
   const std::string data = "-1 error: read_bitmap() - can't read bitmap data\n";
   const struct { Bytes file; bool want_palette; std::string output; } cases[] = {
-      {Bytes(small.begin(), small.begin() + 53), true, header},
+      {Bytes(small.begin(), small.begin() + 53), true, header}, {Bytes(small.begin(), small.begin() + 54), true, palette},
       {with(small, 0, 'X', 1), true, header}, {with(small, 1, 'X', 1), true, header},
       {Bytes(huge.begin(), huge.begin() + 1077), true, palette},
       {Bytes(huge.begin(), huge.begin() + 1077), false, data},
@@ -229,9 +245,9 @@ TEST(Bitmap, ReadsBackWhatItWrote) {
       uint8_t *place = mine.data(), *palette_place = mine_palette.data();
       f = stream_of(file);
       ASSERT_EQ(read_bitmap_header(f.get(), &info), 0);
-      ASSERT_EQ(read_bitmap(f.get(), &info, bits == 8 ? &palette_place : nullptr, &place, 1), 0);
+      ASSERT_EQ(read_bitmap(f.get(), &info, bits == 4 ? &palette_place : nullptr, &place, 1), 0);
       EXPECT_EQ(mine, pixels);
-      EXPECT_TRUE(bits != 8 || mine_palette == palette);
+      EXPECT_TRUE(bits != 4 || mine_palette == Bytes(palette.begin(), palette.begin() + 64));
     }
   }
 }

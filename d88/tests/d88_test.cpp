@@ -110,7 +110,7 @@ TEST(D88, ReadsStrictlyAndLaysOutAgain) {
       {p + kept, {3, "", p + kept}},
       {raw_disk("W", 688, {{163, t1}, {4, t0}}), {1, "", raw_disk("W", 688, {{4, t0}, {163, t1}})}},
       {p688 + raw_disk("S", 672), {2, "", p688 + raw_disk("S")}},
-      {raw_disk("S", 672, {{0, at672}}), {1, "", raw_disk("S", 688, {{0, at672}})}},
+      {raw_disk("S", 672, {{159, at672}}), {1, "", raw_disk("S", 688, {{159, at672}})}},
       {raw_disk("D", 688, {{1, t1}, {-1, Bytes(40, 7)}, {2, Bytes(16)}, {0, t0}, {3, t2}}),
        {1, "", raw_disk("D", 688, {{0, t0}, {1, t1}, {3, t2}})}},
       {with(p, 0x5E0 + 4, 0x1234, 2) + Bytes(687, 1), {1, "data size too short ... garbage? ... ignored\n", p}},
@@ -133,7 +133,10 @@ TEST(D88, ReadsStrictlyAndLaysOutAgain) {
                "read sector 1 error\n" + track0)},
       {with(p, 0x3C0 + 14, 0x8000, 2),
        refused("illegal data: sector size = 0x8000\nread sector 1 error\n" + track0)},
-      // More sectors than the space holds: the first that cannot fit fails.
+      // More sectors than the space up to the next track holds: the first
+      // that cannot fit fails.
+      {raw_disk("W", 688, {{163, with(t1, 4, 4, 2)}, {4, t0}}),
+       refused("read_d88_sector_from_buffer: illegal parameter\nread sector 3 error\nread track 163 error [W]\n")},
       {with(p, 0x2B4, 0xFFFF, 2),
        refused("read_d88_sector_from_buffer: illegal parameter\nread sector 2 error\n" + track0)},
       {raw_disk("DISK", 688, {{0, with(track_bytes(0, 0, 2), 4, 3, 2)}, {-1, Bytes(8)}, {1, track_bytes(0, 1, 2)}}),
@@ -344,6 +347,7 @@ TEST(D88, ModelLookupsAndSizes) {
   set_track(&a, 0, 0x20, 0, 9, 0);       // no first sector to look at
   set_track(&a, 1, 0x20, 0, 1, 4, 100);  // records 1 to 4
   set_track(&a, 3, 0x21, 1, 1, 1, 200);
+  a.tracks[3].sectors[1].c = 0x22;  // only the first sector names the track
   set_track(&a, 5, 0x20, 0, 5, 4);  // never searched: slot 1 comes first
   a.tracks[7].count = 3;            // no array, no track
   const Sector* found[] = {find_d88_sector(&a, 0x20, 0, 2), find_d88_sector(&a, 0x21, 1, 1),
