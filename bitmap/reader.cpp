@@ -81,7 +81,7 @@ void unpack_row(const uint8_t* stored, uint8_t* out, uint32_t width,
 
 int read_rows(std::FILE* stream, const BitmapInfo& info, uint8_t* pixels) {
   const uint64_t stored_bytes = stored_row_bytes(info.width, info.bit_count);
-  auto row = try_make_array<uint8_t>(stored_bytes);
+  auto row = common::try_make_array<uint8_t>(stored_bytes);
   if (row == nullptr) {
     say_memory_exhausted();
     return -2;

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <new>
 
+namespace common {
+
 namespace {
 
 // The permission bits a newly created file gets from the process umask.
@@ -120,3 +122,5 @@ void OutputFile::abandon() {
     temp_.clear();
   }
 }
+
+}  // namespace common

@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <string>
 
+namespace common {
+
 class OutputFile {
  public:
   OutputFile() = default;
@@ -48,3 +50,5 @@ class OutputFile {
   std::string target_;  // the file that is finally replaced
   std::string temp_;    // empty when the target is written directly
 };
+
+}  // namespace common

@@ -37,7 +37,7 @@ void read_header_fields(Disk* disk, const uint8_t* bytes, int32_t avail) {
   std::memcpy(disk->reserved, head + kReservedAt, sizeof disk->reserved);
   disk->write_protect = head[kWriteProtectAt];
   disk->disk_type = head[kDiskTypeAt];
-  disk->disk_size = static_cast<int32_t>(le_get32(head + kDiskSizeAt));
+  disk->disk_size = static_cast<int32_t>(common::le_get32(head + kDiskSizeAt));
 }
 
 int check_header_fields(const Disk* disk, int32_t avail) {
@@ -73,7 +73,7 @@ int read_track_table(Disk* disk, const uint8_t* bytes, int32_t avail) {
   // Only 160 entries fit when fewer than 688 bytes are there.
   const int slots = avail >= D88_HEADER_SIZE ? D88_TRACK_MAX : kShortSlots;
   for (int i = 0; i < slots; ++i) {
-    disk->track_offsets[i] = le_get32(bytes + kTableAt + 4 * i);
+    disk->track_offsets[i] = common::le_get32(bytes + kTableAt + 4 * i);
   }
   bool short_header = false;
   for (int i = 0; i < kShortSlots; ++i) {
@@ -153,12 +153,12 @@ int read_d88_sector_from_buffer(Sector* sector, const uint8_t* bytes,
   sector->h = p[1];
   sector->r = p[2];
   sector->n = p[3];
-  sector->sector_count = le_get16(p + 4);
+  sector->sector_count = common::le_get16(p + 4);
   sector->density = p[6];
   sector->deleted = p[7];
   sector->status = p[8];
   std::memcpy(sector->reserved, p + 9, sizeof sector->reserved);
-  const uint16_t raw_size = le_get16(p + 14);
+  const uint16_t raw_size = common::le_get16(p + 14);
   sector->size = static_cast<int16_t>(raw_size);
   // The size is a signed 16-bit number throughout the library; a stored size
   // with the top bit set is no length at all.
@@ -174,7 +174,7 @@ int read_d88_sector_from_buffer(Sector* sector, const uint8_t* bytes,
     return -1;
   }
   if (sector->size == 0) return 0;
-  sector->data = try_make_array_for_overwrite<uint8_t>(static_cast<size_t>(sector->size));
+  sector->data = common::try_make_array_for_overwrite<uint8_t>(static_cast<size_t>(sector->size));
   if (!sector->data) {
     std::puts("memory exhaust!");
     return -1;
@@ -198,7 +198,7 @@ int read_d88_track_from_buffer(Track* track, const uint8_t* bytes,
     std::printf("read sector %d error\n", 0);
     return -1;
   }
-  const uint16_t count = le_get16(bytes + offset + 4);
+  const uint16_t count = common::le_get16(bytes + offset + 4);
   if (count == 0) {
     if (all_zero(bytes + offset, D88_SECTOR_HEADER_SIZE)) return 0;
     std::printf("illegal data: # of sectors = %d\n", 0);
@@ -211,7 +211,7 @@ int read_d88_track_from_buffer(Track* track, const uint8_t* bytes,
   // completely always has all count records.
   const int32_t fit = (end - offset) / D88_SECTOR_HEADER_SIZE;
   const int32_t records = std::min<int32_t>(count, fit + 1);
-  track->sectors = try_make_array<Sector>(static_cast<size_t>(records));
+  track->sectors = common::try_make_array<Sector>(static_cast<size_t>(records));
   if (!track->sectors) {
     std::puts("memory exhaust!");
     return -1;
@@ -260,7 +260,7 @@ int read_d88_image_from_buffer(DiskImage* image, const uint8_t* bytes,
       std::puts("data size too short ... garbage? ... ignored");
       break;
     }
-    std::unique_ptr<Disk> disk = try_make<Disk>();
+    std::unique_ptr<Disk> disk = common::try_make<Disk>();
     if (!disk) {
       std::puts("memory exhaust!");
       free_d88_image(image, 0);
@@ -331,14 +331,14 @@ int read_d88_image_from_file(DiskImage* image, const char* path) {
   std::unique_ptr<uint8_t[]> buffer;
   int32_t length = 0;
   {
-    FilePtr file = open_file(path, "rb");
+    common::FilePtr file = common::open_file(path, "rb");
     if (!file) {
       std::printf("open error '%s'\n", path);
       return -1;
     }
     length = file_length(file.get(), path);
     if (length < 0) return -1;
-    buffer = try_make_array_for_overwrite<uint8_t>(static_cast<size_t>(length));
+    buffer = common::try_make_array_for_overwrite<uint8_t>(static_cast<size_t>(length));
     if (!buffer) {
       std::puts("memory exhaust!");
       return -1;

@@ -19,13 +19,13 @@ uint8_t* write_sector(uint8_t* p, const Sector& sector, int32_t track_count) {
   *p++ = sector.r;
   *p++ = sector.n;
   // Every header carries its track's count, whatever it said when read.
-  p = le_put16(p, static_cast<uint32_t>(track_count));
+  p = common::le_put16(p, static_cast<uint32_t>(track_count));
   *p++ = sector.density;
   *p++ = sector.deleted;
   *p++ = sector.status;
   std::memcpy(p, sector.reserved, sizeof sector.reserved);
   p += sizeof sector.reserved;
-  p = le_put16(p, static_cast<uint32_t>(sector.size));
+  p = common::le_put16(p, static_cast<uint32_t>(sector.size));
   // A record without a data block (size 0, or one made by hand) leaves the
   // zero-filled bytes of the buffer as they are.
   if (sector.data && sector.size > 0) {
@@ -39,7 +39,7 @@ uint8_t* write_header(uint8_t* p, const Disk& disk, int32_t disk_size) {
   std::memcpy(p + 0x11, disk.reserved, sizeof disk.reserved);
   p[0x1A] = disk.write_protect;
   p[0x1B] = disk.disk_type;
-  le_put32(p + 0x1C, static_cast<uint32_t>(disk_size));
+  common::le_put32(p + 0x1C, static_cast<uint32_t>(disk_size));
   return p + 0x20;  // the track table
 }
 
@@ -64,10 +64,10 @@ int write_d88_disk_to_buffer(const Disk* disk, uint8_t* place, uint8_t** end,
   uint8_t* at = place + D88_HEADER_SIZE;
   for (const Track& track : disk->tracks) {
     if (!track.sectors) {
-      table = le_put32(table, 0);
+      table = common::le_put32(table, 0);
       continue;
     }
-    table = le_put32(table, static_cast<uint32_t>(at - place));
+    table = common::le_put32(table, static_cast<uint32_t>(at - place));
     for (int32_t i = 0; i < track.count; ++i) {
       at = write_sector(at, track.sectors[i], track.count);
     }
@@ -91,7 +91,7 @@ int write_d88_image_to_buffer(const DiskImage* image,
     std::puts("write_d88_image_to_buffer: image size out of range");
     return -1;
   }
-  std::unique_ptr<uint8_t[]> bytes = try_make_array<uint8_t>(
+  std::unique_ptr<uint8_t[]> bytes = common::try_make_array<uint8_t>(
       static_cast<size_t>(size));
   if (!bytes) {
     std::puts("memory exhaust!");
@@ -124,7 +124,7 @@ int write_d88_image_to_file(const DiskImage* image, const char* path) {
   }
   // The target is replaced only by a commit after a complete write; any
   // failure before that leaves it as it was and removes the temporary file.
-  OutputFile out;
+  common::OutputFile out;
   const int opened = out.open(path);
   if (opened == -2) std::puts("memory exhaust!");
   if (opened < 0) {

@@ -6,6 +6,8 @@
 
 #include "d88info/options.h"
 
+namespace d88info {
+
 namespace {
 
 // Lists one file; -1 when it cannot be read, after the reader's lines.
@@ -52,3 +54,5 @@ int d88info_main(int argc, char** argv) {
   std::fflush(stdout);
   return status;
 }
+
+}  // namespace d88info

@@ -10,6 +10,8 @@
 #include "d88/d88.h"
 #include "shapes/shapes.h"
 
+namespace d88info {
+
 // The whole program. Returns the exit status: 0 when every file was read, 1
 // when any file could not be read (the others are still listed), on a
 // command-line error and after --help.
@@ -27,3 +29,5 @@ void print_index_hint(const char* path, const DiskImage* image);
 
 // True when the range's shape sectors on the disk can all be decoded.
 bool has_shape_sectors(const Disk* disk, const ShapeRange* range);
+
+}  // namespace d88info

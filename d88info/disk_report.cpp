@@ -5,6 +5,8 @@
 
 #include "d88info/d88info.h"
 
+namespace d88info {
+
 namespace {
 
 // Sector sizes beyond this many are only counted, so that one odd disk
@@ -92,7 +94,7 @@ void print_shape_check(const Disk* disk, const ShapeRange* range,
   int c = 0;
   int h = 0;
   int r = 0;
-  if (check_shape_sectors(disk, range, &c, &h, &r) == 0) {
+  if (shapes::check_shape_sectors(disk, range, &c, &h, &r) == 0) {
     std::printf("ok (%s)\n", disks);
     return;
   }
@@ -108,7 +110,7 @@ void print_shape_check(const Disk* disk, const ShapeRange* range,
 }  // namespace
 
 bool has_shape_sectors(const Disk* disk, const ShapeRange* range) {
-  return check_shape_sectors(disk, range, nullptr, nullptr, nullptr) == 0;
+  return shapes::check_shape_sectors(disk, range, nullptr, nullptr, nullptr) == 0;
 }
 
 void print_disk_report(const Disk* disk, int index) {
@@ -132,3 +134,5 @@ void print_disk_report(const Disk* disk, int index) {
   print_shape_check(disk, &upper_shape_range, "shapes 128-255",
                     "kelmorane/vesto/duskhollow");
 }
+
+}  // namespace d88info

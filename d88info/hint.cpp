@@ -3,6 +3,8 @@
 
 #include "d88info/d88info.h"
 
+namespace d88info {
+
 namespace {
 
 // The order of tilepatch -D's indexes: zorvan, kelmorane, vesto, duskhollow,
@@ -92,3 +94,5 @@ void print_index_hint(const char* path, const DiskImage* image) {
   std::puts("      and tilepatch (-i, -D), e.g.");
   print_examples(path, image);
 }
+
+}  // namespace d88info

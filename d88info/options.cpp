@@ -5,6 +5,8 @@
 #include "d88info/d88info.h"
 #include "d88info/options.h"
 
+namespace d88info {
+
 void print_d88info_usage() {
   static const char* const kLines[] = {
       "usage: d88info [options] FILE...",
@@ -33,3 +35,5 @@ int parse_d88info_options(int argc, char** argv,
   }
   return 0;
 }
+
+}  // namespace d88info

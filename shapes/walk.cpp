@@ -4,6 +4,8 @@
 
 #include "common/verbose.h"
 
+namespace shapes {
+
 namespace {
 
 constexpr int SHAPE_SECTOR_BYTES = 256;
@@ -127,3 +129,5 @@ int check_shape_sectors(const Disk* disk, const ShapeRange* range, int* c,
   if (r != nullptr) *r = bad.r;
   return -1;
 }
+
+}  // namespace shapes

@@ -2,6 +2,8 @@
 
 #include "tiledump/tiledump.h"
 
+namespace tiledump {
+
 int export_shapes(ShapeSheet* sheet, const Disk* disk1, const Disk* disk2,
                   const char* output, int overwrite) {
   // The upper range is only decoded when the lower one succeeded.
@@ -17,3 +19,5 @@ int export_shapes(ShapeSheet* sheet, const Disk* disk1, const Disk* disk2,
   }
   return 0;
 }
+
+}  // namespace tiledump

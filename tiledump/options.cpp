@@ -7,6 +7,8 @@
 #include "common/verbose.h"
 #include "tiledump/tiledump.h"
 
+namespace tiledump {
+
 namespace {
 
 const char kLowerDisks[] = "zorvan/far haven";
@@ -18,7 +20,7 @@ bool is_option(const char* arg, const char* long_name, const char* short_name) {
 
 // The index in text, or -1 after the message for a text that is refused.
 int take_index(const char* text, int32_t* index) {
-  if (parse_disk_index(text, index) != 0) {
+  if (common::parse_disk_index(text, index) != 0) {
     std::printf("error: illegal image index '%s'\n", text);
     return -1;
   }
@@ -134,3 +136,5 @@ int parse_tiledump_options(int argc, char** argv, TiledumpOptions* options) {
   }
   return 0;
 }
+
+}  // namespace tiledump

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace tiledump {
+
 struct TiledumpOptions {
   const char* disk1 = "kq-zorvan.d88";     // zorvan/far haven disk file
   const char* disk2 = "kq-kelmorane.d88";  // kelmorane/vesto/duskhollow file
@@ -17,3 +19,5 @@ struct TiledumpOptions {
 // on, -1 when it ends here (after the usage text or the first error's line).
 // A missing output name is left for the caller to report.
 int parse_tiledump_options(int argc, char** argv, TiledumpOptions* options);
+
+}  // namespace tiledump

@@ -6,6 +6,8 @@
 #include "common/verbose.h"
 #include "tiledump/options.h"
 
+namespace tiledump {
+
 namespace {
 
 int load_image(DiskImage* image, const char* path) {
@@ -63,3 +65,5 @@ int tiledump_main(int argc, char** argv) {
   std::fflush(stdout);
   return status;
 }
+
+}  // namespace tiledump

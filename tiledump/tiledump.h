@@ -12,6 +12,8 @@
 #include "d88/d88.h"
 #include "shapes/shapes.h"
 
+namespace tiledump {
+
 // The whole program: parses the command line, loads the disks, decodes the
 // shapes and writes the bitmap. Returns the exit status: 0 once the bitmap
 // has been written, 1 on every failure and after --help.
@@ -35,3 +37,5 @@ int write_bitmap_file(const char* path, int32_t width, int32_t height,
 // otherwise 1 after the messages.
 int export_shapes(ShapeSheet* sheet, const Disk* disk1, const Disk* disk2,
                   const char* output, int overwrite);
+
+}  // namespace tiledump

@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+namespace tilepatch {
+
 namespace {
 
 const DiskTypeInfo disk_types[DISK_TYPE_COUNT] = {
@@ -26,3 +28,5 @@ int find_disk_type(const char* keyword) {
   }
   return -1;
 }
+
+}  // namespace tilepatch

@@ -5,6 +5,8 @@
 
 #include "shapes/shapes.h"
 
+namespace tilepatch {
+
 inline constexpr int DISK_TYPE_COUNT = 5;
 
 enum DiskType {
@@ -28,3 +30,5 @@ const DiskTypeInfo& disk_type_info(int type);
 
 // The DiskType whose keyword equals the text regardless of case, or -1.
 int find_disk_type(const char* keyword);
+
+}  // namespace tilepatch

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace tilepatch {
+
 // Runs the whole program on a command line and returns its exit status: 0
 // when the image was saved, 1 on every failure (and after --help), -1 when
 // the user refused to overwrite an existing output file. Everything is
@@ -21,3 +23,5 @@ void print_usage();
 // "."). The result fits the name's length plus 5 bytes. Null when memory runs
 // out.
 std::unique_ptr<char[]> derive_output_name(const char* disk_file);
+
+}  // namespace tilepatch

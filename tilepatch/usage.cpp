@@ -2,6 +2,8 @@
 
 #include "tilepatch/tilepatch.h"
 
+namespace tilepatch {
+
 namespace {
 
 const char* const usage_lines[] = {
@@ -32,3 +34,5 @@ const char* const usage_lines[] = {
 void print_usage() {
   for (const char* line : usage_lines) std::puts(line);
 }
+
+}  // namespace tilepatch

@@ -13,8 +13,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-FilePtr stream_of(const Bytes& b = {}) {
-  FilePtr f(std::tmpfile());
+common::FilePtr stream_of(const Bytes& b = {}) {
+  common::FilePtr f(std::tmpfile());
   std::fwrite(b.data(), 1, b.size(), f.get());
   std::rewind(f.get());
   return f;
@@ -38,7 +38,7 @@ std::string captured(const std::function<void()>& fn) {
 Bytes make_file(uint32_t w, uint32_t h, uint16_t bits, const uint8_t* palette, const Bytes& px) {
   BitmapInfo info;
   EXPECT_EQ(create_bitmap_header(&info, w, h, bits), 0);
-  FilePtr f = stream_of();
+  common::FilePtr f = stream_of();
   EXPECT_EQ(write_bitmap(f.get(), &info, palette, px.data()), 0);
   return bytes_of(f.get());
 }
@@ -69,7 +69,7 @@ TEST(BitmapHeader, CreateRowSizeAndBytes) {
   const int32_t sizes[] = {bitmap_row_size(9, 1), bitmap_row_size(5, 24), bitmap_row_size(1, 2),
                            bitmap_row_size(-1, 8), bitmap_row_size(0x7FFFFFFF, 32)};
   EXPECT_EQ(std::vector<int32_t>(sizes, sizes + 5), (std::vector<int32_t>{4, 16, -1, -1, -1}));
-  FilePtr f = stream_of();
+  common::FilePtr f = stream_of();
   BitmapInfo info;
   ASSERT_EQ(create_bitmap_header(&info, 256, 256, 4), 0);
   ASSERT_EQ(write_bitmap_header(f.get(), &info), 0);
@@ -133,7 +133,7 @@ TEST(WriteBitmap, RefusalsAndFailedWrites) {
   const Bytes pixels(256 * 256, 3);
   BitmapInfo info;
   ASSERT_EQ(create_bitmap_header(&info, 256, 256, 4), 0);
-  FilePtr f = stream_of();
+  common::FilePtr f = stream_of();
   BitmapInfo two_bits = info;
   two_bits.bit_count = 2;
   EXPECT_EQ(write_bitmap(f.get(), &two_bits, nullptr, pixels.data()), -1);
@@ -142,7 +142,7 @@ TEST(WriteBitmap, RefusalsAndFailedWrites) {
   EXPECT_EQ(read_bitmap_palette(f.get(), Bytes(1024).data(), 0), -1);
   // Room for the header alone: the palette write fails.
   char room[60];
-  FilePtr small(fmemopen(room, sizeof room, "wb"));
+  common::FilePtr small(fmemopen(room, sizeof room, "wb"));
   std::setvbuf(small.get(), nullptr, _IONBF, 0);
   EXPECT_EQ(captured([&] { EXPECT_EQ(write_bitmap(small.get(), &info, nullptr, pixels.data()), -1); }),
             "error: write_bitmap() - can't write palette\n");
@@ -151,7 +151,7 @@ TEST(WriteBitmap, RefusalsAndFailedWrites) {
       {_IONBF, "error: write_bitmap() - can't write bitmap header\n"},
       {_IOFBF, "error: write_bitmap() - can't write bitmap data\n"}};
   for (const auto& [mode, line] : modes) {
-    FilePtr full(std::fopen("/dev/full", "wb"));
+    common::FilePtr full(std::fopen("/dev/full", "wb"));
     if (!full) GTEST_SKIP() << "no /dev/full";
     std::setvbuf(full.get(), nullptr, mode, 4096);
     EXPECT_EQ(captured([&] { EXPECT_EQ(write_bitmap(full.get(), &info, nullptr, pixels.data()), -1); }),
@@ -183,7 +183,7 @@ TEST(ReadBitmap, FailuresAndTheirLines) {
   };
   for (const auto& c : cases) {
     Buffers b;
-    FilePtr in = stream_of(c.file);
+    common::FilePtr in = stream_of(c.file);
     EXPECT_EQ(read_from(in.get(), &b, c.want_palette, -1), c.output);
     EXPECT_EQ(b.pixels, nullptr) << c.output;
   }
@@ -200,7 +200,7 @@ TEST(ReadBitmap, PipeCutInsideThePalette) {
     ASSERT_EQ(::pipe(fds), 0);
     ASSERT_EQ(::write(fds[1], file.data(), 100), 100);
     ::close(fds[1]);
-    FilePtr f(::fdopen(fds[0], "rb"));
+    common::FilePtr f(::fdopen(fds[0], "rb"));
     Buffers b;
     EXPECT_EQ(read_from(f.get(), &b, want_palette, -1), line);
   }
@@ -217,7 +217,7 @@ TEST(WriteThenRead, RandomPicturesRoundTrip) {
       for (auto& p : pixels) p = static_cast<uint8_t>(random() % limit);
       const Bytes file = make_file(width, 3, bits, palette.data(), pixels);
       Buffers b;
-      FilePtr f = stream_of(file);
+      common::FilePtr f = stream_of(file);
       ASSERT_EQ(read_from(f.get(), &b, true, 0), "");
       EXPECT_EQ(Bytes(b.pixels, b.pixels + pixels.size()), pixels) << bits << " " << width;
       const std::size_t n = bits <= 8 ? std::size_t{4} << bits : 0;

@@ -19,7 +19,7 @@ TEST(ParseDiskIndex, ReadsLikeUnsigned32BitStrtoul) {
               {"08", -1, 0}, {"3 ", -1, 0}, {"+-1", -1, 0}, {"- 1", -1, 0}};
   for (const auto& c : rows) {
     int32_t index = 0;
-    EXPECT_EQ(parse_disk_index(c.text, &index), c.result) << c.text;
+    EXPECT_EQ(common::parse_disk_index(c.text, &index), c.result) << c.text;
     EXPECT_EQ(index, c.index) << c.text;
   }
 }
@@ -42,8 +42,8 @@ TEST(Confirm, FirstDecidingCharacterWinsAndEndOfInputRefuses) {
   EXPECT_EQ(answered("\n\nxq y", confirm_yes_no, "overwrite ?"), prompt + "1");
   EXPECT_EQ(answered(" \tN y", confirm_yes_no, "overwrite ?"), prompt + "0");
   EXPECT_EQ(answered("zzz", confirm_yes_no, "overwrite ?"), prompt + "\n0");
-  EXPECT_EQ(answered("", ask_overwrite, "/no/such/file"), "1");
-  EXPECT_EQ(answered("Y", ask_overwrite, "/dev/null"),
+  EXPECT_EQ(answered("", common::ask_overwrite, "/no/such/file"), "1");
+  EXPECT_EQ(answered("Y", common::ask_overwrite, "/dev/null"),
             "already exists '/dev/null'\n" + prompt + "1");
 }
 

@@ -10,7 +10,7 @@
 namespace {
 
 int write_whole(const std::string& path, const char* text) {
-  OutputFile out;
+  common::OutputFile out;
   if (out.open(path.c_str()) != 0) return -9;
   std::fputs(text, out.stream());
   return out.commit();
@@ -22,7 +22,7 @@ TEST(OutputFile, ReplacesOnlyOnCommitKeepingTheMode) {
   ASSERT_EQ(write_whole(target, "old"), 0);
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
   {
-    OutputFile abandoned;
+    common::OutputFile abandoned;
     ASSERT_EQ(abandoned.open(target.c_str()), 0);
     std::fputs("half", abandoned.stream());
   }

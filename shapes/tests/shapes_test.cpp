@@ -128,7 +128,7 @@ TEST(ShapeWalk, UnusableSectorFails) {
     Sector& bad = sector(disk.get(), 0x21, 0, 1);
     fault(bad);
     int c = 0, h = 0, r = 0;
-    EXPECT_EQ(lines_of(true, [&] { return check_shape_sectors(disk.get(), &lower_shape_range, &c, &h, &r); }, -1),
+    EXPECT_EQ(lines_of(true, [&] { return shapes::check_shape_sectors(disk.get(), &lower_shape_range, &c, &h, &r); }, -1),
               std::vector<std::string>{});
     EXPECT_EQ(std::vector<int>({c, h, r}), std::vector<int>({0x21, 0, 1}));
     auto sheet = std::make_unique<ShapeSheet>();
@@ -141,7 +141,7 @@ TEST(ShapeWalk, UnusableSectorFails) {
     for (int b = 0; bad.data && b < bad.size; ++b) ASSERT_NE(bad.data[b], 0xFF) << b;
   }
   auto disk = make_disk(0);
-  EXPECT_EQ(check_shape_sectors(disk.get(), &upper_shape_range, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(shapes::check_shape_sectors(disk.get(), &upper_shape_range, nullptr, nullptr, nullptr), 0);
 }
 
 // Colours 0 to 7 survive, except that a single-plane shape keeps only set

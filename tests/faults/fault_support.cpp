@@ -97,7 +97,7 @@ void write_shapes_bitmap(const std::string& path, int bit_count) {
   BitmapInfo info;
   std::vector<uint8_t> palette(1024, 0), pixels(SHAPE_SHEET_BYTES * 3, 0);
   std::memcpy(palette.data(), shape_palette, 64);
-  FilePtr file = open_file(path.c_str(), "wb");
+  common::FilePtr file = common::open_file(path.c_str(), "wb");
   ASSERT_EQ(create_bitmap_header(&info, 256, 256, static_cast<uint16_t>(bit_count)), 0);
   ASSERT_EQ(write_bitmap(file.get(), &info, palette.data(), pixels.data()), 0);
 }

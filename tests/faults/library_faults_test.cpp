@@ -90,7 +90,7 @@ TEST(LibraryFaults, BitmapReadAndConvertFailCleanlyAtEveryAllocation) {
        {std::tuple{4, true, 3}, {4, false, 2}, {8, true, 3}, {24, true, 2}}) {
     SCOPED_TRACE(bits);
     write_shapes_bitmap(dir / "picture.bmp", bits);
-    FilePtr file = open_file((dir / "picture.bmp").c_str(), "rb");
+    common::FilePtr file = common::open_file((dir / "picture.bmp").c_str(), "rb");
     BitmapInfo info;
     uint8_t *palette = nullptr, *pixels = nullptr;
     EXPECT_EQ(walk_allocations(
@@ -126,7 +126,7 @@ TEST(LibraryFaults, ABitmapCutShortInAPipeNamesTheMissingPart) {
     ASSERT_EQ(::pipe(ends), 0);
     ASSERT_EQ(::write(ends[1], bytes.data(), length), length);
     ::close(ends[1]);
-    FilePtr stream(::fdopen(ends[0], "rb"));
+    common::FilePtr stream(::fdopen(ends[0], "rb"));
     BitmapInfo info;
     uint8_t *palette = nullptr, *pixels = nullptr;
     std::string out;

@@ -31,7 +31,7 @@ std::vector<const Sector*> sectors_in_chr_order(const Disk* disk) {
 }
 
 int write_sectors(const std::vector<const Sector*>& sectors, const char* path) {
-  FilePtr out = open_file(path, "wb");
+  common::FilePtr out = common::open_file(path, "wb");
   if (!out) {
     std::printf("error: open '%s'\n", path);
     return 1;

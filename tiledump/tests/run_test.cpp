@@ -196,7 +196,7 @@ TEST(WriteBitmapFile, UnsupportedDepthIsRefusedUntouched) {
   TempDir dir;
   const uint8_t pixels[4] = {};
   testing::internal::CaptureStdout();
-  EXPECT_EQ(write_bitmap_file((dir / "x.bmp").c_str(), 2, 2, pixels, nullptr, 2, 0), -1);
+  EXPECT_EQ(tiledump::write_bitmap_file((dir / "x.bmp").c_str(), 2, 2, pixels, nullptr, 2, 0), -1);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "error: create bitmap header\n");
   EXPECT_TRUE(list_dir(dir.path()).empty());
 }

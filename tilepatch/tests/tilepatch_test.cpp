@@ -68,7 +68,7 @@ TEST(TilepatchOutputName, PutsNewBeforeTheLastExtension) {
                                   {"dir.old/game", "dir.old/game.NEW"},
                                   {"game", "game.NEW"}};
   for (const auto& c : cases) {
-    EXPECT_STREQ(derive_output_name(c[0]).get(), c[1]);
+    EXPECT_STREQ(tilepatch::derive_output_name(c[0]).get(), c[1]);
   }
 }
 
@@ -89,7 +89,7 @@ class TilepatchRun : public testing::Test {
     BitmapInfo info;
     ASSERT_EQ(create_bitmap_header(&info, width, 256, 4), 0);
     const std::vector<uint8_t> pixels(width * 256, uint8_t(colour));
-    FilePtr file = open_file((dir / name).c_str(), "wb");
+    common::FilePtr file = common::open_file((dir / name).c_str(), "wb");
     ASSERT_EQ(write_bitmap(file.get(), &info, shape_palette, pixels.data()), 0);
   }
   TempDir dir;
