@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "bitmap/bitmap.h"
-#include "bitmap/layout.h"
+#include "layout.h"
 
 namespace {
 

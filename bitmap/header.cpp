@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "bitmap/bitmap.h"
-#include "bitmap/layout.h"
+#include "layout.h"
 #include "common/le.h"
 
 using namespace bitmap_layout;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "bitmap/bitmap.h"
-#include "bitmap/layout.h"
+#include "layout.h"
 #include "common/alloc.h"
 
 using namespace bitmap_layout;

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "bitmap/bitmap.h"
-#include "bitmap/layout.h"
+#include "layout.h"
 
 using namespace bitmap_layout;
 

@@ -6,7 +6,7 @@
 
 #include "common/alloc.h"
 #include "d88/d88.h"
-#include "d88/detail.h"
+#include "detail.h"
 
 // disk_type, cylinders, heads, sectors_per_track, head_base, first_record,
 // size_code, density

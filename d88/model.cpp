@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "d88/d88.h"
-#include "d88/detail.h"
+#include "detail.h"
 
 void free_d88_disk(Disk* disk, int release) {
   if (disk == nullptr) return;

@@ -13,7 +13,7 @@
 #include "common/file_ptr.h"
 #include "common/le.h"
 #include "d88/d88.h"
-#include "d88/detail.h"
+#include "detail.h"
 
 namespace {
 

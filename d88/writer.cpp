@@ -9,7 +9,7 @@
 #include "common/le.h"
 #include "common/output_file.h"
 #include "d88/d88.h"
-#include "d88/detail.h"
+#include "detail.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 #include <new>
 #include <vector>
 
-#include "d88info/options.h"
+#include "options.h"
+#include "report.h"
 
 namespace d88info {
 

@@ -3,7 +3,7 @@
 #include <map>
 #include <new>
 
-#include "d88info/d88info.h"
+#include "report.h"
 
 namespace d88info {
 

@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "d88info/d88info.h"
+#include "report.h"
 
 namespace d88info {
 

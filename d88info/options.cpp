@@ -2,8 +2,7 @@
 #include <cstring>
 #include <vector>
 
-#include "d88info/d88info.h"
-#include "d88info/options.h"
+#include "options.h"
 
 namespace d88info {
 

@@ -12,4 +12,7 @@ namespace d88info {
 int parse_d88info_options(int argc, char** argv,
                           std::vector<const char*>* files);
 
+// Writes the usage text.
+void print_d88info_usage();
+
 }  // namespace d88info

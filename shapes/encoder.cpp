@@ -2,7 +2,7 @@
 
 #include "common/verbose.h"
 #include "shapes/shapes.h"
-#include "shapes/walk.h"
+#include "walk.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shapes/walk.h"
+#include "walk.h"
 
 #include <cstdio>
 

@@ -3,7 +3,7 @@
 #include "bitmap/bitmap.h"
 #include "common/cli.h"
 #include "common/output_file.h"
-#include "tiledump/tiledump.h"
+#include "export.h"
 
 namespace tiledump {
 

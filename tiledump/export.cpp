@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "tiledump/tiledump.h"
+#include "export.h"
 
 namespace tiledump {
 

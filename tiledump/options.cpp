@@ -1,11 +1,10 @@
-#include "tiledump/options.h"
+#include "options.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "common/cli.h"
 #include "common/verbose.h"
-#include "tiledump/tiledump.h"
 
 namespace tiledump {
 

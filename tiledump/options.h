@@ -20,4 +20,7 @@ struct TiledumpOptions {
 // A missing output name is left for the caller to report.
 int parse_tiledump_options(int argc, char** argv, TiledumpOptions* options);
 
+// Writes the usage text, fourteen lines.
+void print_usage();
+
 }  // namespace tiledump

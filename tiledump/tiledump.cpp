@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "common/verbose.h"
-#include "tiledump/options.h"
+#include "export.h"
+#include "options.h"
 
 namespace tiledump {
 

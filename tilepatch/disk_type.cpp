@@ -1,4 +1,4 @@
-#include "tilepatch/disk_type.h"
+#include "disk_type.h"
 
 #include <strings.h>
 

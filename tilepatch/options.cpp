@@ -1,10 +1,9 @@
-#include "tilepatch/options.h"
+#include "options.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "common/cli.h"
-#include "tilepatch/tilepatch.h"
 
 namespace tilepatch {
 

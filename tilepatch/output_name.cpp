@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
-#include "tilepatch/tilepatch.h"
+#include "output_name.h"
 
 namespace tilepatch {
 

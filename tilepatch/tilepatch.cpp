@@ -7,7 +7,8 @@
 #include "common/verbose.h"
 #include "d88/d88.h"
 #include "shapes/shapes.h"
-#include "tilepatch/options.h"
+#include "options.h"
+#include "output_name.h"
 #include "tilepatch/shapes_bitmap.h"
 
 namespace tilepatch {

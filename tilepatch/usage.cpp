@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "tilepatch/tilepatch.h"
+#include "options.h"
 
 namespace tilepatch {
 

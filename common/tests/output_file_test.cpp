@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "tests/support/run_program.h"
+#include "support/run_program.h"
 
 namespace {
 

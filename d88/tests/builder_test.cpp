@@ -1,6 +1,6 @@
 #include <memory>
 
-#include "d88/tests/test_util.h"
+#include "test_util.h"
 
 using DiskPtr = std::unique_ptr<Disk>;
 TEST(Builder, FormatsNamesAndFirstSectorQuirks) {

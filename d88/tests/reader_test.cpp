@@ -1,7 +1,7 @@
 #include <unistd.h>
 
-#include "d88/tests/test_util.h"
-#include "tests/support/run_program.h"
+#include "test_util.h"
+#include "support/run_program.h"
 
 TEST(Reader, FailurePrintsTheChainAndLeavesTheImageEmpty) {
   const Bytes p = plain_disk();

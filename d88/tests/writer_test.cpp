@@ -5,9 +5,9 @@
 #include <csignal>
 #include <utility>
 
-#include "d88/tests/model_equal.h"
-#include "d88/tests/test_util.h"
-#include "tests/support/run_program.h"
+#include "model_equal.h"
+#include "test_util.h"
+#include "support/run_program.h"
 
 static Bytes written(const DiskImage& image) {
   std::unique_ptr<uint8_t[]> buffer;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "d88/d88.h"
-#include "tests/support/run_program.h"
+#include "support/run_program.h"
 
 namespace {
 

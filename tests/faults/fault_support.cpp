@@ -1,4 +1,4 @@
-#include "tests/faults/fault_support.h"
+#include "faults/fault_support.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -13,8 +13,8 @@
 #include "d88/d88.h"
 #include "samples/sample_disk.h"
 #include "shapes/shapes.h"
-#include "tests/faults/fault_alloc.h"
-#include "tests/support/run_program.h"
+#include "faults/fault_alloc.h"
+#include "support/run_program.h"
 
 int capture_stdout(const std::function<int()>& fn, std::string* out) {
   std::fflush(stdout);

@@ -6,8 +6,8 @@
 #include "common/file_ptr.h"
 #include "d88/d88.h"
 #include "shapes/shapes.h"
-#include "tests/faults/fault_support.h"
-#include "tests/support/run_program.h"
+#include "faults/fault_support.h"
+#include "support/run_program.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Whole runs of both programs under refused allocations and a full disk.
 #include <gtest/gtest.h>
 
-#include "tests/faults/fault_support.h"
-#include "tests/support/run_program.h"
+#include "faults/fault_support.h"
+#include "support/run_program.h"
 #include "tiledump/tiledump.h"
 #include "tilepatch/tilepatch.h"
 

@@ -9,8 +9,8 @@
 
 #include "d88/d88.h"
 #include "samples/sample_sheet.h"
-#include "tiledump/tiledump.h"
-#include "tests/support/run_program.h"
+#include "export.h"
+#include "support/run_program.h"
 
 namespace {
 

@@ -12,7 +12,8 @@
 #include "common/file_ptr.h"
 #include "d88/d88.h"
 #include "shapes/shapes.h"
-#include "tests/support/run_program.h"
+#include "support/run_program.h"
+#include "output_name.h"
 #include "tilepatch/tilepatch.h"
 
 namespace {
