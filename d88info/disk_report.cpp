@@ -4,6 +4,7 @@
 #include <new>
 
 #include "report.h"
+#include "shapes/game_disks.h"
 
 namespace d88info {
 
@@ -130,9 +131,9 @@ void print_disk_report(const Disk* disk, int index) {
   std::printf("%lld\n", static_cast<long long>(tally.sectors));
   print_sizes(tally);
   print_shape_check(disk, &lower_shape_range, "shapes 0-127",
-                    "zorvan/far haven");
+                    shapes::lower_range_disks);
   print_shape_check(disk, &upper_shape_range, "shapes 128-255",
-                    "kelmorane/vesto/duskhollow");
+                    shapes::upper_range_disks);
 }
 
 }  // namespace d88info

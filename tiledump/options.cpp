@@ -10,9 +10,6 @@ namespace tiledump {
 
 namespace {
 
-const char kLowerDisks[] = "zorvan/far haven";
-const char kUpperDisks[] = "kelmorane/vesto/duskhollow";
-
 bool is_option(const char* arg, const char* long_name, const char* short_name) {
   return std::strcmp(arg, long_name) == 0 || std::strcmp(arg, short_name) == 0;
 }
@@ -34,7 +31,8 @@ int take_multi_disk(int argc, char** argv, int* i, TiledumpOptions* options) {
     return -1;
   }
   options->disk1 = options->disk2 = argv[++*i];
-  const char* disks[2] = {kLowerDisks, kUpperDisks};
+  const char* disks[2] = {shapes::lower_range_disks,
+                          shapes::upper_range_disks};
   int32_t* indexes[2] = {&options->index1, &options->index2};
   for (int k = 0; k < 2; ++k) {
     if (*i + 1 >= argc) {
@@ -56,7 +54,7 @@ int take_option(int argc, char** argv, int* i, TiledumpOptions* options) {
   }
   if (is_option(arg, "--disk1", "-d1")) {
     if (!has_next) {
-      std::puts("error: no disk name (zorvan/far haven disk)");
+      std::printf("error: no disk name (%s disk)\n", shapes::lower_range_disks);
       return -1;
     }
     options->disk1 = argv[++*i];
@@ -64,7 +62,7 @@ int take_option(int argc, char** argv, int* i, TiledumpOptions* options) {
   }
   if (is_option(arg, "--disk2", "-d2")) {
     if (!has_next) {
-      std::puts("error: no disk name (kelmorane/vesto/duskhollow disk)");
+      std::printf("error: no disk name (%s disk)\n", shapes::upper_range_disks);
       return -1;
     }
     options->disk2 = argv[++*i];
