@@ -79,10 +79,6 @@ void print_examples(const char* path, const DiskImage* image) {
 }  // namespace
 
 void print_index_hint(const char* path, const DiskImage* image) {
-  if (image->count == 0) {
-    std::puts("hint: this file holds no disk");
-    return;
-  }
   if (image->count == 1) {
     std::puts("hint: one disk, index 0, the default: no index to pass");
     return;

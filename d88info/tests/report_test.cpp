@@ -92,10 +92,11 @@ TEST_F(D88infoReport, NamesUnusableShapeSectorsAndUnreadableFiles) {
            "        tiledump -D odd.d88 1 0 shapes.bmp\n"
            "      tiledump -D: the disk of shapes 0-127, then that of 128-255\n\n",
            "error: read d88 image 'missing.d88'\n\n",
-           "tiny.d88: 0 disks\n\nhint: this file holds no disk\n"}) {
+           "error: no disk found in 'tiny.d88'\n"}) {
     at = r.out.find(line, at);
     ASSERT_NE(at, std::string::npos) << line << " in\n" << r.out;
   }
+  EXPECT_EQ(run_program(D88INFO_EXE, {"tiny.d88"}, dir.path()).status, 1);
 }
 
 }  // namespace
