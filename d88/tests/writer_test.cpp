@@ -55,6 +55,12 @@ TEST(Writer, FilesAndFailuresThatLeaveTheTargetAsItWas) {
   EXPECT_EQ(d88_difference(image, back), "");
   ASSERT_EQ(write_d88_disk_to_file(image.first->next, second.c_str()), 0);
   EXPECT_EQ(read_file(second).size(), 1089776u);
+  // A record without data is zeros in the file, not what the disk before
+  // left in the writer's buffer.
+  image.first->next->tracks[0].sectors[0].data.reset();
+  ASSERT_EQ(write_d88_image_to_file(&image, all.c_str()), 0);
+  const Bytes laid_out = written(image);
+  EXPECT_EQ(read_file(all), std::string(laid_out.begin(), laid_out.end()));
 
   write_file(keep, "old");
   uint8_t place[688], *end;

@@ -129,8 +129,10 @@ int write_d88_image_to_buffer(const DiskImage* image,
 int write_d88_disk_to_buffer(const Disk* disk, uint8_t* place, uint8_t** end,
                              int32_t room);
 
-// Saves the image. An existing file is replaced only once the new one is
-// completely written; on failure it is left as it was. 0 or -1.
+// Saves the image: the bytes of write_d88_image_to_buffer, laid out and
+// written one disk at a time through a buffer as long as the longest disk.
+// An existing file is replaced only once the new one is completely written;
+// on failure it is left as it was. 0 or -1.
 int write_d88_image_to_file(const DiskImage* image, const char* path);
 
 // Saves this one disk alone as a file. 0 or -1.
