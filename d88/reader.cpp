@@ -1,7 +1,9 @@
 // The strict reader: a whole file into memory, then disk by disk, track by
 // track, sector by sector, each level checking its own fields and adding its
 // own line to the report of a failure below it.
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -244,8 +246,31 @@ int read_d88_disk_from_buffer(Disk* disk, const uint8_t* bytes, int32_t avail) {
   return read_tracks(disk, bytes);
 }
 
-int read_d88_image_from_buffer(DiskImage* image, const uint8_t* bytes,
-                               int32_t length) {
+namespace {
+
+// Hands the whole pages of [bytes, bytes + length) back to the system. They
+// read as zeros afterwards, so only bytes that are never read again may be
+// given. This only lowers the memory the process holds; a refusal changes
+// nothing else.
+void release_pages(uint8_t* bytes, int32_t length) {
+  const long page = ::sysconf(_SC_PAGESIZE);
+  if (page <= 0) return;
+  const auto size = static_cast<uintptr_t>(page);
+  const auto start = reinterpret_cast<uintptr_t>(bytes);
+  const uintptr_t first = (start + size - 1) / size * size;
+  const uintptr_t last = (start + static_cast<uintptr_t>(length)) / size * size;
+  if (last > first) {
+    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+  }
+}
+
+// The disk loop of read_d88_image_from_buffer. owned is null, or the same
+// bytes when they are the caller's own buffer, needed no more once read: then
+// the pages of each disk go back to the system as soon as it has been read.
+// No disk looks back at an earlier one, so the buffer and the image that grows
+// from it together take little more memory than one copy of the file.
+int read_disks(DiskImage* image, const uint8_t* bytes, int32_t length,
+               uint8_t* owned) {
   if (image == nullptr || bytes == nullptr || length < 1) {
     std::puts("read_d88_image_from_buffer: illegal parameter");
     return -1;
@@ -273,6 +298,7 @@ int read_d88_image_from_buffer(DiskImage* image, const uint8_t* bytes,
     }
     at += disk->disk_size;
     remaining -= disk->disk_size;
+    if (owned != nullptr) release_pages(owned, length - remaining);
     Disk* added = disk.release();
     if (last == nullptr) {
       image->first = added;
@@ -283,6 +309,13 @@ int read_d88_image_from_buffer(DiskImage* image, const uint8_t* bytes,
     ++image->count;
   }
   return image->count;
+}
+
+}  // namespace
+
+int read_d88_image_from_buffer(DiskImage* image, const uint8_t* bytes,
+                               int32_t length) {
+  return read_disks(image, bytes, length, nullptr);
 }
 
 namespace {
@@ -350,7 +383,7 @@ int read_d88_image_from_file(DiskImage* image, const char* path) {
       return -1;
     }
   }
-  const int result = read_d88_image_from_buffer(image, buffer.get(), length);
+  const int result = read_disks(image, buffer.get(), length, buffer.get());
   if (result < 0) {
     std::printf("read image data error '%s'\n", path);
     return -1;

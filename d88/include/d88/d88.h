@@ -94,7 +94,9 @@ Sector* find_d88_sector(const Disk* disk, int c, int h, int r);
 
 // Loads a whole file. The number of disks read, or -1 (the image is then
 // empty). The image must be empty on entry. Only a regular file shorter than
-// 2 GiB is read.
+// 2 GiB is read. The file is read whole into one buffer, whose pages go back
+// to the system disk by disk as they are parsed, so that a load needs little
+// more memory than the image it builds.
 int read_d88_image_from_file(DiskImage* image, const char* path);
 
 // Parses a file's bytes. The number of disks read, or -1 (image empty).
