@@ -68,3 +68,13 @@ TEST(Model, LookupsAndSizes) {
   EXPECT_EQ(get_d88_disk_size(disk.next), 688);
   free_d88_image(image, 1);
 }
+
+// A track is there when its array is, whatever its count says.
+TEST(Model, ATrackWithCountZeroIsStillFound) {
+  Disk disk;
+  set_track(&disk, 0x30, 2, 1);
+  disk.tracks[2].count = 0;
+  set_track(&disk, 0x30, 6, 2);
+  EXPECT_EQ(find_d88_track(&disk, 0x30, 0), &disk.tracks[2]);
+  EXPECT_EQ(find_d88_sector(&disk, 0x30, 0, 6), nullptr);
+}

@@ -83,6 +83,8 @@ int32_t get_d88_image_size(const DiskImage* image);
 
 // The first slot (0 to 163) whose track exists and whose first sector has
 // this cylinder and head; null if none. Values outside 0..255 match nothing.
+// A track exists when its sectors array is set, whatever its count says, so
+// such an array always holds at least its first record.
 Track* find_d88_track(const Disk* disk, int c, int h);
 
 // The first sector with record r in the track that find_d88_track finds;
