@@ -278,17 +278,35 @@ TEST(ConvertBitCount, NearestColorAndRefusals) {
   EXPECT_EQ(find_nearest_color(0, 0, 0, near.data(), 2), 1);
   EXPECT_EQ(find_nearest_color(9, 9, 8, near.data(), 4), 2);
   EXPECT_EQ(find_nearest_color(9, 9, 8, nullptr, 4), 0);
-  // A refused conversion leaves an empty target place empty.
+  // Refused before there is a target: an empty place stays empty.
   const Bytes px(16, 1);
   uint8_t* target = nullptr;
-  EXPECT_EQ(convert_bit_count(2, 2, 2, px.data(), px.data(), 4, near.data(), &target), -1);
-  EXPECT_EQ(convert_bit_count(2, 2, 24, nullptr, px.data(), 4, nullptr, &target), -1);
   EXPECT_EQ(convert_bit_count(-1, 2, 24, nullptr, px.data(), 24, nullptr, &target), -1);
   EXPECT_EQ(convert_bit_count(2, 2, 24, nullptr, nullptr, 24, nullptr, &target), -1);
   EXPECT_EQ(target, nullptr);
   EXPECT_EQ(convert_bit_count(0, 5, 24, nullptr, px.data(), 32, nullptr, &target), 0);
   EXPECT_NE(target, nullptr);
   free_bitmap_buffer(target);
+}
+
+// Bit counts and palettes are checked only once the target is there and
+// zero-filled: a fresh array (the caller's to release) or the given buffer.
+TEST(ConvertBitCount, RefusedDepthsAndPalettesLeaveAZeroFilledTarget) {
+  const Bytes px(16, 1);
+  const struct { int32_t from_bits; const uint8_t* from_palette; int32_t to_bits, filled; } rows[] = {
+      {2, px.data(), 4, 4}, {24, nullptr, 15, 8}, {8, nullptr, 24, 12}, {24, nullptr, 4, 4}};
+  for (const auto& r : rows) {
+    Bytes given(16, 0xEE), expected(16, 0xEE);
+    std::fill_n(expected.begin(), r.filled, 0);
+    uint8_t* fresh = nullptr;
+    uint8_t* place = given.data();
+    EXPECT_EQ(convert_bit_count(2, 2, r.from_bits, r.from_palette, px.data(), r.to_bits, nullptr, &fresh), -1);
+    ASSERT_NE(fresh, nullptr) << r.to_bits;
+    EXPECT_EQ(Bytes(fresh, fresh + r.filled), Bytes(r.filled, 0));
+    free_bitmap_buffer(fresh);
+    EXPECT_EQ(convert_bit_count(2, 2, r.from_bits, r.from_palette, px.data(), r.to_bits, nullptr, &place), -1);
+    EXPECT_EQ(given, expected) << r.to_bits;
+  }
 }
 
 }  // namespace

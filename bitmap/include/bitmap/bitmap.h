@@ -85,7 +85,9 @@ int read_bitmap_palette(std::FILE* stream, uint8_t* palette, int count);
 // Converts width x height pixels from one bit count to another, matching
 // against target_palette where the target is indexed. *target is either null
 // (allocated here; release with free_bitmap_buffer) or a caller's buffer.
-// 0, -1 or -2.
+// The target is allocated and zero-filled before the bit counts and palettes
+// are checked, so after a refusal for those it holds zeros (and a fresh array
+// is still the caller's to release). 0, -1 or -2.
 int convert_bit_count(int32_t width, int32_t height, int32_t source_bits,
                       const uint8_t* source_palette,
                       const uint8_t* source_pixels, int32_t target_bits,
