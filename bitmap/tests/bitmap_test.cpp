@@ -54,7 +54,7 @@ TEST(BitmapHeader, CreateRowSizeAndBytes) {
   const struct { uint32_t w, h; uint16_t bits; int result; uint32_t offset, image_size; } cases[] = {
       {256, 256, 4, 0, 118, 0x8000}, {9, 2, 1, 0, 62, 8}, {3, 3, 8, 0, 1078, 12},
       {5, 2, 24, 0, 54, 32}, {4, 1073741554u, 8, 0, 1078, 0xFFFFFFFEu - 1078},
-      {1, 1, 2, -1, 0, 0}, {0, 5, 8, -1, 0, 0}, {4, 1073741555u, 8, -1, 0, 0},
+      {1, 1, 2, -1, 0, 0}, {4, 1073741555u, 8, -1, 0, 0},
       {70000, 70000, 1, -1, 0, 0},  // rows fit, pixel array does not
   };
   for (const auto& c : cases) {
@@ -307,6 +307,31 @@ TEST(ConvertBitCount, RefusedDepthsAndPalettesLeaveAZeroFilledTarget) {
     EXPECT_EQ(convert_bit_count(2, 2, r.from_bits, r.from_palette, px.data(), r.to_bits, nullptr, &place), -1);
     EXPECT_EQ(given, expected) << r.to_bits;
   }
+}
+
+// Pictures without rows or columns are built, checked, written and read like
+// any other; only sizes past the 32-bit fields stay refused.
+TEST(EmptyPictures, BuiltCheckedWrittenAndReadBack) {
+  const std::string corrected = "warning: check_bitmap_header() - data length is 0 ... corrected: 0x0\n";
+  const struct { uint32_t w, h; uint16_t bits; uint32_t file_size; } rows[] = {
+      {7, 0, 4, 118}, {0, 5, 24, 54}, {5, 0, 8, 1078}, {0, 3, 1, 62}};
+  for (const auto& r : rows) {
+    BitmapInfo info;
+    ASSERT_EQ(create_bitmap_header(&info, r.w, r.h, r.bits), 0) << r.w << "x" << r.h;
+    EXPECT_EQ(info.data_offset, r.file_size);
+    EXPECT_EQ(info.file_size, r.file_size);
+    info.image_size = 0;
+    EXPECT_EQ(captured([&] { EXPECT_EQ(check_bitmap_header(&info), 1); }), corrected);
+    const Bytes file = make_file(r.w, r.h, r.bits, nullptr, {});
+    EXPECT_EQ(file.size(), r.file_size);
+    Buffers b;
+    common::FilePtr f = stream_of(file);
+    EXPECT_EQ(read_from(f.get(), &b, true, 0), corrected);
+    EXPECT_NE(b.pixels, nullptr);
+  }
+  BitmapInfo info;
+  EXPECT_EQ(create_bitmap_header(&info, 0x80000000u, 0, 8), -1);
+  EXPECT_EQ(create_bitmap_header(&info, 0, 0x80000000u, 8), -1);
 }
 
 }  // namespace
