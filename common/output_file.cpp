@@ -61,6 +61,8 @@ int OutputFile::open(const char* path) {
 }
 
 int OutputFile::open_target(const char* path) {
+  // Nothing can be opened under an empty name; no temporary file is made.
+  if (path == nullptr || *path == '\0') return -1;
   struct stat status;
   const bool exists = ::stat(path, &status) == 0;
   if (exists && !S_ISREG(status.st_mode)) {

@@ -149,6 +149,7 @@ TEST_F(TiledumpRun, EveryFailureLeavesTheDirectoryAsItWas) {
       // An existing target that cannot be replaced, after a yes.
       {{"pictures"},
        "already exists 'pictures'\noverwrite ? (Y or N): " + pictures, "y\n"},
+      {{""}, "error: open ''\nerror: write bitmap file ''\n"},  // no such name
       {{"--overwrite", "/dev/full"},
        "...error: write bitmap '/dev/full'\n"
        "error: write bitmap file '/dev/full'\n"},

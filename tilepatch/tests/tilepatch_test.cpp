@@ -149,6 +149,7 @@ TEST_F(TilepatchRun, EveryFailureLeavesTheDirectoryAsItWas) {
       {{"-t", "z", "-i", "1", "s.bmp"},
        "error: illegal image index: 'kq-zorvan.d88':1\n"},
       {{"-t", "z", "-d", "short.d88", "s.bmp"}, "...error: change shape data\n"},
+      {{"-t", "z", "-o", "", "s.bmp"}, "open error ''\nerror: write d88 image ''\n"},
       {{"-t", "z", "-o", "/dev/full", "--overwrite", "s.bmp"},
        "...error: write d88 image '/dev/full'\n"},
   };

@@ -27,8 +27,8 @@ class OutputFile {
   ~OutputFile();
 
   // Opens the stream for binary writing. 0, -1 when nothing could be
-  // opened (the target's directory cannot take a file, the target is a
-  // directory, ...), or -2 when memory ran out. No file is left behind on
+  // opened (an empty name, the target's directory cannot take a file, the
+  // target is a directory, ...), or -2 when memory ran out. No file is left behind on
   // failure.
   int open(const char* path);
 
