@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <filesystem>
 
+#include "common/file_ptr.h"
 #include "support/run_program.h"
 
 namespace {
@@ -39,14 +41,27 @@ TEST(OutputFile, OtherTargets) {
   std::filesystem::create_directory(dir / "sub");
   EXPECT_EQ(write_whole(dir / "no/such/x", ""), -9);
   EXPECT_EQ(write_whole(dir / "sub", ""), -9);
-  EXPECT_EQ(write_whole("/dev/full", "data"), -1);
-  EXPECT_EQ(write_whole("/dev/null", "data"), 0);
   write_file(dir / "real", "old");
   std::filesystem::create_symlink(dir / "real", dir / "link");
   ASSERT_EQ(write_whole(dir / "link", "new"), 0);
   EXPECT_EQ(read_file(dir / "real"), "new");
   EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"link", "real", "sub"}));
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link"));
+}
+
+// Devices are written as they stand, never renamed over; the test makes its
+// own full and null devices rather than touch the machine's.
+TEST(OutputFile, DevicesAreWrittenDirectly) {
+  TempDir dir;
+  const std::string full = dir / "full", null = dir / "null";
+  if (::mknod(full.c_str(), S_IFCHR | 0666, ::makedev(1, 7)) != 0 ||
+      ::mknod(null.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0 ||
+      !common::FilePtr(std::fopen(null.c_str(), "wb"))) {
+    GTEST_SKIP() << "cannot make and open device nodes in " << dir.path() << " (needs root)";
+  }
+  EXPECT_EQ(write_whole(full, "data"), -1);
+  EXPECT_EQ(write_whole(null, "data"), 0);
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"full", "null"}));
 }
 
 }  // namespace
