@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <cstddef>
 #include <new>
 
 namespace common {
@@ -30,17 +30,42 @@ std::string base_of(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Follows a symbolic link so that the file it names is replaced, not the link.
-std::string resolve_link(const char* path) {
-  struct stat link_status;
-  if (::lstat(path, &link_status) != 0 || !S_ISLNK(link_status.st_mode)) {
-    return path;
+// As many links in a row as the system itself follows before it gives up.
+constexpr int kMaxLinkHops = 40;
+
+// What the symbolic link points to, as a name that holds from here (a
+// relative target is taken from the link's own directory); empty when the
+// link cannot be read.
+std::string link_target(const std::string& link) {
+  std::string target(256, '\0');
+  for (;;) {
+    const ssize_t n = ::readlink(link.c_str(), target.data(), target.size());
+    if (n < 0) return {};
+    if (static_cast<std::size_t>(n) < target.size()) {
+      target.resize(static_cast<std::size_t>(n));
+      break;
+    }
+    target.resize(2 * target.size());  // it may have been cut short
   }
-  char* resolved = ::realpath(path, nullptr);
-  if (resolved == nullptr) return path;
-  std::string result(resolved);
-  std::free(resolved);
-  return result;
+  if (target.empty() || target[0] == '/') return target;
+  return directory_of(link) + "/" + target;
+}
+
+// Follows symbolic links to the file they lead to, so that this file is
+// replaced and the links stay links, also when it does not exist yet (opening
+// the name for writing would create it there). Empty when the links go round
+// in a loop or cannot be read.
+std::string resolve_links(const char* path) {
+  std::string name = path;
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat status;
+    if (::lstat(name.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+      return name;
+    }
+    name = link_target(name);
+    if (name.empty()) return name;
+  }
+  return {};
 }
 
 }  // namespace
@@ -71,9 +96,10 @@ int OutputFile::open_target(const char* path) {
     return stream_ != nullptr ? 0 : -1;
   }
 
-  target_ = resolve_link(path);
-  std::string name =
-      directory_of(target_) + "/." + base_of(target_) + ".XXXXXX";
+  target_ = resolve_links(path);
+  if (target_.empty()) return -1;
+  directory_ = directory_of(target_);
+  std::string name = directory_ + "/." + base_of(target_) + ".XXXXXX";
   const int fd = ::mkstemp(name.data());
   if (fd < 0) return -1;
   temp_.swap(name);

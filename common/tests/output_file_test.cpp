@@ -49,6 +49,27 @@ TEST(OutputFile, OtherTargets) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link"));
 }
 
+// Links that lead to a file not made yet, or to nothing, and hard links.
+TEST(OutputFile, LinksAreFollowedToTheirEnd) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  fs::create_directory(dir / "sub");
+  fs::create_symlink("sub/made", dir / "dangling");
+  fs::create_symlink(dir / "dangling", dir / "chain");
+  fs::create_symlink("loop", dir / "loop");
+  ASSERT_EQ(write_whole(dir / "chain", "new"), 0);
+  EXPECT_EQ(read_file(dir / "sub/made"), "new");
+  EXPECT_TRUE(fs::is_symlink(dir / "chain") && fs::is_symlink(dir / "dangling"));
+  EXPECT_EQ(write_whole(dir / "loop", "new"), -9);
+  // The name gets a new file; its other links keep the old one.
+  write_file(dir / "a", "old");
+  fs::create_hard_link(dir / "a", dir / "b");
+  ASSERT_EQ(write_whole(dir / "a", "new"), 0);
+  EXPECT_EQ(read_file(dir / "a") + read_file(dir / "b"), "newold");
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"a", "b", "chain", "dangling", "loop", "sub"}));
+  EXPECT_EQ(list_dir(dir / "sub"), std::vector<std::string>{"made"});
+}
+
 // Devices are written as they stand, never renamed over; the test makes its
 // own full and null devices rather than touch the machine's.
 TEST(OutputFile, DevicesAreWrittenDirectly) {

@@ -5,7 +5,9 @@
 // after every byte has been written, flushed to disk and the stream closed
 // without error; until then the old file stays exactly as it was. An existing
 // target keeps its permission bits; a new one gets the usual 0666 less umask.
-// A symbolic link to a regular file is followed, so the link stays a link.
+// Symbolic links are followed to the file they lead to, even one that does
+// not exist yet, so a link stays a link. The rename gives the name a new
+// file: other hard links to the old one keep the old contents.
 //
 // A target that exists and is not a regular file (a device such as /dev/null
 // or /dev/full, a FIFO, a directory) is opened directly and never renamed
@@ -28,8 +30,8 @@ class OutputFile {
 
   // Opens the stream for binary writing. 0, -1 when nothing could be
   // opened (an empty name, the target's directory cannot take a file, the
-  // target is a directory, ...), or -2 when memory ran out. No file is left behind on
-  // failure.
+  // target is a directory, links that go round in a loop, ...), or -2 when
+  // memory ran out. No file is left behind on failure.
   int open(const char* path);
 
   // The stream to write to; valid between a successful open and commit.
@@ -47,8 +49,9 @@ class OutputFile {
   int open_target(const char* path);  // open() less the memory handling
 
   std::FILE* stream_ = nullptr;
-  std::string target_;  // the file that is finally replaced
-  std::string temp_;    // empty when the target is written directly
+  std::string target_;     // the file that is finally replaced
+  std::string directory_;  // the directory that holds it and the temp file
+  std::string temp_;       // empty when the target is written directly
 };
 
 }  // namespace common
