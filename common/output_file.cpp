@@ -68,6 +68,20 @@ std::string resolve_links(const char* path) {
   return {};
 }
 
+// Makes the rename itself survive a crash, as the fsync before it did for
+// the bytes. A failure here is not reported: the rename has happened, so the
+// complete new file is in place under its name and the old one is gone.
+// Reporting a write error would tell the user that the old file is still
+// there, and there is nothing left to undo or retry; what is lost is only the
+// promise that the new name outlives a crash in the next moments. For the
+// same reason file systems that cannot sync a directory are passed over.
+void sync_directory(const std::string& directory) {
+  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
+}
+
 }  // namespace
 
 OutputFile::~OutputFile() { abandon(); }
@@ -133,6 +147,7 @@ int OutputFile::commit() {
   if (temp_.empty()) return ok ? 0 : -1;
   if (ok && std::rename(temp_.c_str(), target_.c_str()) == 0) {
     temp_.clear();
+    sync_directory(directory_);
     return 0;
   }
   ::unlink(temp_.c_str());

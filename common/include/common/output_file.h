@@ -3,11 +3,13 @@
 // A regular file (or a name that does not exist yet) is written to a
 // temporary file in the same directory, which is renamed over the target only
 // after every byte has been written, flushed to disk and the stream closed
-// without error; until then the old file stays exactly as it was. An existing
-// target keeps its permission bits; a new one gets the usual 0666 less umask.
-// Symbolic links are followed to the file they lead to, even one that does
-// not exist yet, so a link stays a link. The rename gives the name a new
-// file: other hard links to the old one keep the old contents.
+// without error; until then the old file stays exactly as it was. The
+// directory is synced after the rename, so that the new name survives a crash
+// as the bytes do. An existing target keeps its permission bits; a new one
+// gets the usual 0666 less umask. Symbolic links are followed to the file
+// they lead to, even one that does not exist yet, so a link stays a link. The
+// rename gives the name a new file: other hard links to the old one keep the
+// old contents.
 //
 // A target that exists and is not a regular file (a device such as /dev/null
 // or /dev/full, a FIFO, a directory) is opened directly and never renamed
@@ -38,8 +40,10 @@ class OutputFile {
   std::FILE* stream() const { return stream_; }
 
   // Flushes, syncs and closes the stream, checking each step, then renames
-  // the temporary file into place. 0, or -1 when any step failed; on failure
-  // the temporary file is removed and the target is left as it was.
+  // the temporary file into place and syncs its directory. 0, or -1 when any
+  // step before the rename failed; on failure the temporary file is removed
+  // and the target is left as it was. Once renamed the new file is in place,
+  // so a failed directory sync does not turn the result into a failure.
   int commit();
 
   // Closes and removes the temporary file; the target is left as it was.
