@@ -337,12 +337,14 @@ int32_t file_length(std::FILE* file, const char* path) {
     std::printf("file too large '%s'\n", path);
     return -1;
   }
-  if (std::fseek(file, 0, SEEK_END) < 0) {
+  // The position reached at the end is the length; failing to learn it is
+  // a failed seek to the end.
+  const long end = std::fseek(file, 0, SEEK_END) < 0 ? -1 : std::ftell(file);
+  if (end < 0) {
     std::printf("seek error(SEEK_END) '%s'\n", path);
     return -1;
   }
-  const long end = std::ftell(file);
-  if (end < 0 || std::fseek(file, 0, SEEK_SET) < 0) {
+  if (std::fseek(file, 0, SEEK_SET) < 0) {
     std::printf("seek error(SEEK_SET) '%s'\n", path);
     return -1;
   }
