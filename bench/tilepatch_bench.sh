@@ -1,19 +1,26 @@
 #!/usr/bin/env bash
-# Whole-run benchmark of tilepatch: patches all five disks of the sample game
-# image from a 24-bit 256 x 256 bitmap of random colours (every pixel needs a
-# nearest-colour search) and reports wall time and peak memory over repeated
-# runs, beside a plain cp of the same image bytes as the floor that file I/O
-# and process start-up set.
+# Whole-run benchmark of tilepatch against the floor that saving sets.
+#
+# tilepatch saves through a temporary file that is synced before it replaces
+# the target, so the floor for a run is a durable copy of the same bytes: cp of
+# the image, then sync of that one copy. For the five-disk sample game image
+# and a 20-disk image (the game four times over), tilepatch patches disks 0 to
+# 4 from a 24-bit 256 x 256 bitmap of random colours (every pixel needs a
+# nearest-colour search) and the copy runs right after it, pair by pair, so
+# that a machine whose speed drifts moves both alike. Printed per image: the
+# median wall time of each, the median of the per-pair ratios, and tilepatch's
+# peak resident memory against the image size.
 #
 # usage: bench/tilepatch_bench.sh [BUILD_DIR] [RUNS]
-#   BUILD_DIR  a build tree holding tilepatch and make_samples
-#              (default: build/default)
-#   RUNS       runs of each command (default: 20)
+#   BUILD_DIR  a build tree holding tilepatch and make_samples (default:
+#              build/default)
+#   RUNS       pairs of runs per image (default: 31)
+# Peak memory needs GNU time as /usr/bin/time (Debian: apt-get install time).
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$root/build/default}" && pwd)"
-runs="${2:-20}"
+runs="${2:-31}"
 tilepatch="$build/tilepatch/tilepatch"
 make_samples="$build/samples/make_samples"
 for tool in "$tilepatch" "$make_samples"; do
@@ -24,6 +31,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 "$make_samples" "$work" >/dev/null
+cat kq-game.d88 kq-game.d88 kq-game.d88 kq-game.d88 >game20.d88
 
 # A 24-bit BMP: 54-byte header (little-endian fields), then 256 rows of 768
 # bytes with no padding.
@@ -35,50 +43,65 @@ cd "$work"
   head -c 196608 /dev/urandom
 } >sheet24.bmp
 
-# Runs a command once; prints "wall_ms peak_kb".
-if [ -x /usr/bin/time ]; then
-  measure() {
-    local start end
-    start=$(date +%s%N)
-    /usr/bin/time -f "%M" -o mem.txt "$@" >/dev/null
-    end=$(date +%s%N)
-    echo "$(( (end - start) / 1000 )) $(tail -n 1 mem.txt)"
-  }
-else
-  # Without GNU time: the children's peak resident size from getrusage.
-  measure() {
-    python3 - "$@" <<'PY'
-import resource, subprocess, sys, time
-start = time.perf_counter()
-subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, check=True)
-wall = (time.perf_counter() - start) * 1e6
-print(int(wall), resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
-PY
-  }
-fi
+run_tilepatch() { "$tilepatch" -D "$1" 0 1 2 3 4 -o out.d88 --overwrite sheet24.bmp >/dev/null; }
+durable_copy() { cp "$1" copy.d88 && sync copy.d88; }
 
-# Runs a command RUNS times; prints min/median/max wall time and peak memory.
-bench() {
-  local label="$1"
-  shift
-  local times=() peak=0 line t m
-  for ((i = 0; i < runs; i++)); do
-    line="$(measure "$@")"
-    t="${line% *}"
-    m="${line#* }"
-    times+=("$t")
-    ((m > peak)) && peak=$m
+# Microseconds that one call of "$@" takes.
+micros() {
+  local start=$EPOCHREALTIME
+  "$@"
+  local end=$EPOCHREALTIME
+  echo $(( 10#${end//[!0-9]/} - 10#${start//[!0-9]/} ))
+}
+
+# Peak resident KiB of a tilepatch run with these arguments: the largest of
+# three runs.
+peak_kib() {
+  [ -x /usr/bin/time ] || { echo "n/a"; return; }
+  local peak=0 kib
+  for _ in 1 2 3; do
+    /usr/bin/time -f %M -o rss.txt "$tilepatch" "$@" >/dev/null || true
+    kib=$(tail -n 1 rss.txt)
+    ((kib > peak)) && peak=$kib
   done
-  printf '%s\n' "${times[@]}" | sort -n | awk -v label="$label" -v peak="$peak" '
-    { t[NR] = $1 / 1000 }
+  echo "$peak"
+}
+# What a run holds before it loads anything: the peak of printing the usage.
+floor=$(peak_kib --help)
+
+# Runs tilepatch and the durable copy alternately and prints one line.
+compare() {
+  local image="$1" bytes a b pairs=()
+  bytes=$(stat -c %s "$image")
+  run_tilepatch "$image" && durable_copy "$image"  # warm the cache and the output
+  cmp -s out.d88 "$image" && { echo "tilepatch changed nothing" >&2; exit 1; }
+  [ "$(stat -c %s out.d88)" = "$bytes" ] ||
+    { echo "tilepatch output has another length" >&2; exit 1; }
+  for ((i = 0; i < runs; i++)); do
+    a=$(micros run_tilepatch "$image")
+    b=$(micros durable_copy "$image")
+    pairs+=("$a $b")
+  done
+  local peak
+  peak=$(peak_kib -D "$image" 0 1 2 3 4 -o out.d88 --overwrite sheet24.bmp)
+  printf '%s\n' "${pairs[@]}" | awk -v label="$image" -v bytes="$bytes" \
+    -v peak="$peak" -v floor="$floor" '
+    function median(v, n,   i, j, t) {
+      for (i = 2; i <= n; i++)
+        for (j = i; j > 1 && v[j - 1] > v[j]; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+      return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+    }
+    { a[NR] = $1 / 1000; b[NR] = $2 / 1000; r[NR] = $1 / $2 }
     END {
-      printf "%-10s runs %3d  wall ms min %7.2f  median %7.2f  max %7.2f  peak RSS %6d KiB\n",
-        label, NR, t[1], t[int(NR / 2) + 1], t[NR], peak
+      printf "%-12s %8d bytes  tilepatch %6.2f ms  durable copy %6.2f ms  ratio %.2f",
+        label, bytes, median(a, NR), median(b, NR), median(r, NR)
+      if (peak == "n/a") printf "  peak n/a (no /usr/bin/time)\n"
+      else printf "  peak %6d KiB = %.2f x image (%.2f x above start-up)\n",
+        peak, peak * 1024 / bytes, (peak - floor) * 1024 / bytes
     }'
 }
 
-echo "image: kq-game.d88, $(stat -c %s kq-game.d88) bytes; bitmap: sheet24.bmp, $(stat -c %s sheet24.bmp) bytes"
-bench tilepatch "$tilepatch" -D kq-game.d88 0 1 2 3 4 -o out.d88 --overwrite sheet24.bmp
-cmp -s <(stat -c %s out.d88) <(stat -c %s kq-game.d88) ||
-  { echo "tilepatch output has a different length" >&2; exit 1; }
-bench cp cp kq-game.d88 copy.d88
+echo "tilepatch vs durable copy (cp + sync of the copy): medians of $runs alternating pairs;" \
+  "start-up peak $floor KiB"
+compare kq-game.d88
+compare game20.d88

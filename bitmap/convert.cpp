@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "bitmap/bitmap.h"
-#include "bitmap/layout.h"
+#include "layout.h"
 
 namespace {
 
@@ -146,27 +146,24 @@ int find_nearest_color(int red, int green, int blue, const uint8_t* palette,
   return best;
 }
 
-// The bit counts and palettes are checked before the target is allocated, so
-// a refused conversion leaves an empty target place empty.
+// The target is made and zero-filled before the bit counts and palettes are
+// looked at, so a refusal for those still leaves it holding zeros; a fresh
+// array is then the caller's to release like any other.
 int convert_bit_count(int32_t width, int32_t height, int32_t source_bits,
                       const uint8_t* source_palette,
                       const uint8_t* source_pixels, int32_t target_bits,
                       const uint8_t* target_palette, uint8_t** target) {
   if (source_pixels == nullptr || target == nullptr) return -1;
-  Side from;
-  Side to;
-  if (!make_side(source_bits, source_palette, &from) ||
-      !make_side(target_bits, target_palette, &to)) {
-    return -1;
-  }
-  if (width < 0 || height < 0) return -1;
+  // Bytes a target pixel takes, as the array size counts them for any bit
+  // count. A negative dimension or depth gives no size to allocate or fill.
+  const int64_t pixel_size = (int64_t{target_bits} + 7) / 8;
+  if (width < 0 || height < 0 || pixel_size < 0) return -1;
   const auto count = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-  const uint64_t bytes =
-      count * bitmap_layout::pixel_bytes(static_cast<uint32_t>(target_bits));
-  if (bytes > SIZE_MAX) {
+  if (count != 0 && static_cast<uint64_t>(pixel_size) > SIZE_MAX / count) {
     std::puts("error: memory exhaust!");
     return -2;
   }
+  const uint64_t bytes = count * static_cast<uint64_t>(pixel_size);
   if (*target == nullptr) {
     // At least one byte, so that an empty picture is not taken for a failure.
     *target = static_cast<uint8_t*>(std::malloc(bytes > 0 ? bytes : 1));
@@ -177,6 +174,12 @@ int convert_bit_count(int32_t width, int32_t height, int32_t source_bits,
   }
   std::memset(*target, 0, bytes);
 
+  Side from;
+  Side to;
+  if (!make_side(source_bits, source_palette, &from) ||
+      !make_side(target_bits, target_palette, &to)) {
+    return -1;
+  }
   if (from.colors > 0 && to.colors > 0) {
     indexed_to_indexed(from, to, source_pixels, *target, count);
   } else if (from.colors == 0 && source_bits == target_bits) {

@@ -2,27 +2,27 @@
 #include <cstdio>
 
 #include "bitmap/bitmap.h"
-#include "bitmap/layout.h"
+#include "layout.h"
 #include "common/le.h"
 
 using namespace bitmap_layout;
 
 uint8_t* put_le32(uint8_t* cursor, uint32_t value) {
-  return le_put32(cursor, value);
+  return common::le_put32(cursor, value);
 }
 
 uint8_t* put_le16(uint8_t* cursor, uint16_t value) {
-  return le_put16(cursor, value);
+  return common::le_put16(cursor, value);
 }
 
 uint32_t get_le32(const uint8_t* cursor, const uint8_t** next) {
   if (next != nullptr) *next = cursor + 4;
-  return le_get32(cursor);
+  return common::le_get32(cursor);
 }
 
 uint32_t get_le16(const uint8_t* cursor, const uint8_t** next) {
   if (next != nullptr) *next = cursor + 2;
-  return le_get16(cursor);
+  return common::le_get16(cursor);
 }
 
 int create_bitmap_header(BitmapInfo* info, uint32_t width, uint32_t height,

@@ -44,13 +44,12 @@ inline uint64_t stored_row_bytes(uint64_t width, uint32_t bit_count) {
 
 // True when a picture of these dimensions can be described by the 32-bit
 // header fields (row size, data length, file length) and held as a pixel
-// array of at most 2^32 - 1 bytes. Empty pictures and heights with the top
-// bit set (top-down files) are outside the library's model.
+// array of at most 2^32 - 1 bytes. Dimensions with the top bit set (a
+// top-down file's height) are outside the library's model. A picture without
+// rows or columns is an ordinary one whose sizes come out as 0.
 inline bool image_fits(uint32_t width, uint32_t height, uint32_t bit_count) {
   constexpr uint64_t kLimit = UINT32_MAX;
-  if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) {
-    return false;
-  }
+  if (width > INT32_MAX || height > INT32_MAX) return false;
   // Both factors are below 2^34 and 2^31, so the products cannot wrap.
   const uint64_t data = stored_row_bytes(width, bit_count) * height;
   const uint64_t pixels = uint64_t{pixel_bytes(bit_count)} * width * height;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "bitmap/bitmap.h"
-#include "bitmap/layout.h"
+#include "layout.h"
 #include "common/alloc.h"
 
 using namespace bitmap_layout;
@@ -81,7 +81,11 @@ void unpack_row(const uint8_t* stored, uint8_t* out, uint32_t width,
 
 int read_rows(std::FILE* stream, const BitmapInfo& info, uint8_t* pixels) {
   const uint64_t stored_bytes = stored_row_bytes(info.width, info.bit_count);
-  auto row = try_make_array<uint8_t>(stored_bytes);
+  // A picture without rows, or with rows of no bytes, has nothing to read.
+  // Its row buffer is not made either: with no rows the file backs no part
+  // of a row's size, however wide the header says the picture is.
+  if (info.height == 0 || stored_bytes == 0) return 0;
+  auto row = common::try_make_array<uint8_t>(stored_bytes);
   if (row == nullptr) {
     say_memory_exhausted();
     return -2;
@@ -155,8 +159,10 @@ int read_bitmap(std::FILE* stream, BitmapInfo* info, uint8_t** palette,
     return -1;
   }
   if (*pixels == nullptr) {
-    *pixels = static_cast<uint8_t*>(std::malloc(
-        pixel_array_bytes(info->width, info->height, info->bit_count)));
+    // At least one byte, so that an empty picture still hands back an array.
+    const uint64_t bytes =
+        pixel_array_bytes(info->width, info->height, info->bit_count);
+    *pixels = static_cast<uint8_t*>(std::malloc(bytes > 0 ? bytes : 1));
     if (*pixels == nullptr) {
       say_memory_exhausted();
       return -2;

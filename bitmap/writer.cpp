@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "bitmap/bitmap.h"
-#include "bitmap/layout.h"
+#include "layout.h"
 
 using namespace bitmap_layout;
 
@@ -103,13 +103,18 @@ int write_bitmap_palette(std::FILE* stream, const uint8_t* palette,
 }
 
 // Dimensions the header fields cannot describe are refused like an
-// unsupported bit count: silently, before anything is written.
+// unsupported bit count: silently, before anything is written. A picture
+// without rows or columns reads no pixels, so it needs no pixel array.
 int write_bitmap(std::FILE* stream, const BitmapInfo* info,
                  const uint8_t* palette, const uint8_t* pixels) {
-  if (stream == nullptr || info == nullptr || pixels == nullptr) return -1;
+  if (stream == nullptr || info == nullptr) return -1;
   const uint32_t bits = info->bit_count;
   if (!supported_bit_count(bits)) return -1;
   if (!image_fits(info->width, info->height, bits)) return -1;
+  if (pixels == nullptr &&
+      pixel_array_bytes(info->width, info->height, bits) != 0) {
+    return -1;
+  }
 
   if (write_bitmap_header(stream, info) != 0) {
     std::puts("error: write_bitmap() - can't write bitmap header");

@@ -9,6 +9,8 @@
 
 #include "common/confirm.h"
 
+namespace common {
+
 int parse_disk_index(const char* text, int32_t* index) {
   const char* p = text;
   while (std::isspace(static_cast<unsigned char>(*p))) ++p;
@@ -49,3 +51,5 @@ int ask_overwrite(const char* path) {
   std::printf("already exists '%s'\n", path);
   return confirm_yes_no("overwrite ?") > 0 ? 1 : 0;
 }
+
+}  // namespace common

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <cstddef>
 #include <new>
+
+namespace common {
 
 namespace {
 
@@ -28,17 +30,56 @@ std::string base_of(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Follows a symbolic link so that the file it names is replaced, not the link.
-std::string resolve_link(const char* path) {
-  struct stat link_status;
-  if (::lstat(path, &link_status) != 0 || !S_ISLNK(link_status.st_mode)) {
-    return path;
+// As many links in a row as the system itself follows before it gives up.
+constexpr int kMaxLinkHops = 40;
+
+// What the symbolic link points to, as a name that holds from here (a
+// relative target is taken from the link's own directory); empty when the
+// link cannot be read.
+std::string link_target(const std::string& link) {
+  std::string target(256, '\0');
+  for (;;) {
+    const ssize_t n = ::readlink(link.c_str(), target.data(), target.size());
+    if (n < 0) return {};
+    if (static_cast<std::size_t>(n) < target.size()) {
+      target.resize(static_cast<std::size_t>(n));
+      break;
+    }
+    target.resize(2 * target.size());  // it may have been cut short
   }
-  char* resolved = ::realpath(path, nullptr);
-  if (resolved == nullptr) return path;
-  std::string result(resolved);
-  std::free(resolved);
-  return result;
+  if (target.empty() || target[0] == '/') return target;
+  return directory_of(link) + "/" + target;
+}
+
+// Follows symbolic links to the file they lead to, so that this file is
+// replaced and the links stay links, also when it does not exist yet (opening
+// the name for writing would create it there). Empty when the links go round
+// in a loop or cannot be read.
+std::string resolve_links(const char* path) {
+  std::string name = path;
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat status;
+    if (::lstat(name.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+      return name;
+    }
+    name = link_target(name);
+    if (name.empty()) return name;
+  }
+  return {};
+}
+
+// Makes the rename itself survive a crash, as the fsync before it did for
+// the bytes. A failure here is not reported: the rename has happened, so the
+// complete new file is in place under its name and the old one is gone.
+// Reporting a write error would tell the user that the old file is still
+// there, and there is nothing left to undo or retry; what is lost is only the
+// promise that the new name outlives a crash in the next moments. For the
+// same reason file systems that cannot sync a directory are passed over.
+void sync_directory(const std::string& directory) {
+  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
 }
 
 }  // namespace
@@ -59,6 +100,8 @@ int OutputFile::open(const char* path) {
 }
 
 int OutputFile::open_target(const char* path) {
+  // Nothing can be opened under an empty name; no temporary file is made.
+  if (path == nullptr || *path == '\0') return -1;
   struct stat status;
   const bool exists = ::stat(path, &status) == 0;
   if (exists && !S_ISREG(status.st_mode)) {
@@ -67,9 +110,10 @@ int OutputFile::open_target(const char* path) {
     return stream_ != nullptr ? 0 : -1;
   }
 
-  target_ = resolve_link(path);
-  std::string name =
-      directory_of(target_) + "/." + base_of(target_) + ".XXXXXX";
+  target_ = resolve_links(path);
+  if (target_.empty()) return -1;
+  directory_ = directory_of(target_);
+  std::string name = directory_ + "/." + base_of(target_) + ".XXXXXX";
   const int fd = ::mkstemp(name.data());
   if (fd < 0) return -1;
   temp_.swap(name);
@@ -103,6 +147,7 @@ int OutputFile::commit() {
   if (temp_.empty()) return ok ? 0 : -1;
   if (ok && std::rename(temp_.c_str(), target_.c_str()) == 0) {
     temp_.clear();
+    sync_directory(directory_);
     return 0;
   }
   ::unlink(temp_.c_str());
@@ -120,3 +165,5 @@ void OutputFile::abandon() {
     temp_.clear();
   }
 }
+
+}  // namespace common

@@ -6,7 +6,7 @@
 
 #include "common/alloc.h"
 #include "d88/d88.h"
-#include "d88/detail.h"
+#include "detail.h"
 
 // disk_type, cylinders, heads, sectors_per_track, head_base, first_record,
 // size_code, density
@@ -50,7 +50,7 @@ bool fill_sector(Sector* sector, uint8_t c, uint8_t h, uint8_t r, uint8_t n,
   sector->sector_count = static_cast<uint16_t>(count);
   sector->density = density;
   sector->size = static_cast<int16_t>(128 << n);
-  sector->data = try_make_array_for_overwrite<uint8_t>(static_cast<size_t>(sector->size));
+  sector->data = common::try_make_array_for_overwrite<uint8_t>(static_cast<size_t>(sector->size));
   if (!sector->data) {
     std::puts("memory exhaust!");
     return false;
@@ -71,7 +71,7 @@ void set_name(Disk* disk, const char* name) {
 }  // namespace
 
 DiskImage* create_d88_image() {
-  std::unique_ptr<DiskImage> image = try_make<DiskImage>();
+  std::unique_ptr<DiskImage> image = common::try_make<DiskImage>();
   if (!image) {
     std::puts("memory exhaust!");
     return nullptr;
@@ -85,7 +85,7 @@ Disk* create_d88_disk(const char* name, int format) {
     return nullptr;
   }
   const D88Format& row = d88_formats[format];
-  std::unique_ptr<Disk> disk = try_make<Disk>();
+  std::unique_ptr<Disk> disk = common::try_make<Disk>();
   if (!disk) {
     std::puts("memory exhaust!");
     return nullptr;
@@ -118,7 +118,7 @@ namespace {
 // A zero-filled array of count sectors, or null after "memory exhaust!".
 std::unique_ptr<Sector[]> new_sector_array(int32_t count) {
   std::unique_ptr<Sector[]> sectors =
-      try_make_array<Sector>(static_cast<size_t>(count));
+      common::try_make_array<Sector>(static_cast<size_t>(count));
   if (!sectors) std::puts("memory exhaust!");
   return sectors;
 }

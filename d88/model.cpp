@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "d88/d88.h"
-#include "d88/detail.h"
+#include "detail.h"
 
 void free_d88_disk(Disk* disk, int release) {
   if (disk == nullptr) return;
@@ -74,9 +74,9 @@ int32_t get_d88_image_size(const DiskImage* image) {
 Track* find_d88_track(const Disk* disk, int c, int h) {
   if (disk == nullptr) return nullptr;
   for (const Track& track : disk->tracks) {
-    // A track whose array is set but whose count is 0 has no first sector
-    // to look at.
-    if (!track.sectors || track.count < 1) continue;
+    // The array decides, not the count: a track whose count is 0 still has
+    // its first record and is the one found for that cylinder and head.
+    if (!track.sectors) continue;
     const Sector& first = track.sectors[0];
     if (first.c == c && first.h == h) return const_cast<Track*>(&track);
   }

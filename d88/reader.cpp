@@ -1,7 +1,9 @@
 // The strict reader: a whole file into memory, then disk by disk, track by
 // track, sector by sector, each level checking its own fields and adding its
 // own line to the report of a failure below it.
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -13,7 +15,7 @@
 #include "common/file_ptr.h"
 #include "common/le.h"
 #include "d88/d88.h"
-#include "d88/detail.h"
+#include "detail.h"
 
 namespace {
 
@@ -37,7 +39,7 @@ void read_header_fields(Disk* disk, const uint8_t* bytes, int32_t avail) {
   std::memcpy(disk->reserved, head + kReservedAt, sizeof disk->reserved);
   disk->write_protect = head[kWriteProtectAt];
   disk->disk_type = head[kDiskTypeAt];
-  disk->disk_size = static_cast<int32_t>(le_get32(head + kDiskSizeAt));
+  disk->disk_size = static_cast<int32_t>(common::le_get32(head + kDiskSizeAt));
 }
 
 int check_header_fields(const Disk* disk, int32_t avail) {
@@ -73,7 +75,7 @@ int read_track_table(Disk* disk, const uint8_t* bytes, int32_t avail) {
   // Only 160 entries fit when fewer than 688 bytes are there.
   const int slots = avail >= D88_HEADER_SIZE ? D88_TRACK_MAX : kShortSlots;
   for (int i = 0; i < slots; ++i) {
-    disk->track_offsets[i] = le_get32(bytes + kTableAt + 4 * i);
+    disk->track_offsets[i] = common::le_get32(bytes + kTableAt + 4 * i);
   }
   bool short_header = false;
   for (int i = 0; i < kShortSlots; ++i) {
@@ -153,12 +155,12 @@ int read_d88_sector_from_buffer(Sector* sector, const uint8_t* bytes,
   sector->h = p[1];
   sector->r = p[2];
   sector->n = p[3];
-  sector->sector_count = le_get16(p + 4);
+  sector->sector_count = common::le_get16(p + 4);
   sector->density = p[6];
   sector->deleted = p[7];
   sector->status = p[8];
   std::memcpy(sector->reserved, p + 9, sizeof sector->reserved);
-  const uint16_t raw_size = le_get16(p + 14);
+  const uint16_t raw_size = common::le_get16(p + 14);
   sector->size = static_cast<int16_t>(raw_size);
   // The size is a signed 16-bit number throughout the library; a stored size
   // with the top bit set is no length at all.
@@ -174,7 +176,7 @@ int read_d88_sector_from_buffer(Sector* sector, const uint8_t* bytes,
     return -1;
   }
   if (sector->size == 0) return 0;
-  sector->data = try_make_array_for_overwrite<uint8_t>(static_cast<size_t>(sector->size));
+  sector->data = common::try_make_array_for_overwrite<uint8_t>(static_cast<size_t>(sector->size));
   if (!sector->data) {
     std::puts("memory exhaust!");
     return -1;
@@ -198,7 +200,7 @@ int read_d88_track_from_buffer(Track* track, const uint8_t* bytes,
     std::printf("read sector %d error\n", 0);
     return -1;
   }
-  const uint16_t count = le_get16(bytes + offset + 4);
+  const uint16_t count = common::le_get16(bytes + offset + 4);
   if (count == 0) {
     if (all_zero(bytes + offset, D88_SECTOR_HEADER_SIZE)) return 0;
     std::printf("illegal data: # of sectors = %d\n", 0);
@@ -211,7 +213,7 @@ int read_d88_track_from_buffer(Track* track, const uint8_t* bytes,
   // completely always has all count records.
   const int32_t fit = (end - offset) / D88_SECTOR_HEADER_SIZE;
   const int32_t records = std::min<int32_t>(count, fit + 1);
-  track->sectors = try_make_array<Sector>(static_cast<size_t>(records));
+  track->sectors = common::try_make_array<Sector>(static_cast<size_t>(records));
   if (!track->sectors) {
     std::puts("memory exhaust!");
     return -1;
@@ -244,8 +246,31 @@ int read_d88_disk_from_buffer(Disk* disk, const uint8_t* bytes, int32_t avail) {
   return read_tracks(disk, bytes);
 }
 
-int read_d88_image_from_buffer(DiskImage* image, const uint8_t* bytes,
-                               int32_t length) {
+namespace {
+
+// Hands the whole pages of [bytes, bytes + length) back to the system. They
+// read as zeros afterwards, so only bytes that are never read again may be
+// given. This only lowers the memory the process holds; a refusal changes
+// nothing else.
+void release_pages(uint8_t* bytes, int32_t length) {
+  const long page = ::sysconf(_SC_PAGESIZE);
+  if (page <= 0) return;
+  const auto size = static_cast<uintptr_t>(page);
+  const auto start = reinterpret_cast<uintptr_t>(bytes);
+  const uintptr_t first = (start + size - 1) / size * size;
+  const uintptr_t last = (start + static_cast<uintptr_t>(length)) / size * size;
+  if (last > first) {
+    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+  }
+}
+
+// The disk loop of read_d88_image_from_buffer. owned is null, or the same
+// bytes when they are the caller's own buffer, needed no more once read: then
+// the pages of each disk go back to the system as soon as it has been read.
+// No disk looks back at an earlier one, so the buffer and the image that grows
+// from it together take little more memory than one copy of the file.
+int read_disks(DiskImage* image, const uint8_t* bytes, int32_t length,
+               uint8_t* owned) {
   if (image == nullptr || bytes == nullptr || length < 1) {
     std::puts("read_d88_image_from_buffer: illegal parameter");
     return -1;
@@ -260,7 +285,7 @@ int read_d88_image_from_buffer(DiskImage* image, const uint8_t* bytes,
       std::puts("data size too short ... garbage? ... ignored");
       break;
     }
-    std::unique_ptr<Disk> disk = try_make<Disk>();
+    std::unique_ptr<Disk> disk = common::try_make<Disk>();
     if (!disk) {
       std::puts("memory exhaust!");
       free_d88_image(image, 0);
@@ -273,6 +298,7 @@ int read_d88_image_from_buffer(DiskImage* image, const uint8_t* bytes,
     }
     at += disk->disk_size;
     remaining -= disk->disk_size;
+    if (owned != nullptr) release_pages(owned, length - remaining);
     Disk* added = disk.release();
     if (last == nullptr) {
       image->first = added;
@@ -283,6 +309,13 @@ int read_d88_image_from_buffer(DiskImage* image, const uint8_t* bytes,
     ++image->count;
   }
   return image->count;
+}
+
+}  // namespace
+
+int read_d88_image_from_buffer(DiskImage* image, const uint8_t* bytes,
+                               int32_t length) {
+  return read_disks(image, bytes, length, nullptr);
 }
 
 namespace {
@@ -304,12 +337,14 @@ int32_t file_length(std::FILE* file, const char* path) {
     std::printf("file too large '%s'\n", path);
     return -1;
   }
-  if (std::fseek(file, 0, SEEK_END) < 0) {
+  // The position reached at the end is the length; failing to learn it is
+  // a failed seek to the end.
+  const long end = std::fseek(file, 0, SEEK_END) < 0 ? -1 : std::ftell(file);
+  if (end < 0) {
     std::printf("seek error(SEEK_END) '%s'\n", path);
     return -1;
   }
-  const long end = std::ftell(file);
-  if (end < 0 || std::fseek(file, 0, SEEK_SET) < 0) {
+  if (std::fseek(file, 0, SEEK_SET) < 0) {
     std::printf("seek error(SEEK_SET) '%s'\n", path);
     return -1;
   }
@@ -331,14 +366,14 @@ int read_d88_image_from_file(DiskImage* image, const char* path) {
   std::unique_ptr<uint8_t[]> buffer;
   int32_t length = 0;
   {
-    FilePtr file = open_file(path, "rb");
+    common::FilePtr file = common::open_file(path, "rb");
     if (!file) {
       std::printf("open error '%s'\n", path);
       return -1;
     }
     length = file_length(file.get(), path);
     if (length < 0) return -1;
-    buffer = try_make_array_for_overwrite<uint8_t>(static_cast<size_t>(length));
+    buffer = common::try_make_array_for_overwrite<uint8_t>(static_cast<size_t>(length));
     if (!buffer) {
       std::puts("memory exhaust!");
       return -1;
@@ -350,7 +385,7 @@ int read_d88_image_from_file(DiskImage* image, const char* path) {
       return -1;
     }
   }
-  const int result = read_d88_image_from_buffer(image, buffer.get(), length);
+  const int result = read_disks(image, buffer.get(), length, buffer.get());
   if (result < 0) {
     std::printf("read image data error '%s'\n", path);
     return -1;

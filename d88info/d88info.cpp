@@ -4,15 +4,24 @@
 #include <new>
 #include <vector>
 
-#include "d88info/options.h"
+#include "options.h"
+#include "report.h"
+
+namespace d88info {
 
 namespace {
 
-// Lists one file; -1 when it cannot be read, after the reader's lines.
+// Lists one file; -1 when it cannot be read, after the reader's lines, or
+// holds no disk at all (the reader takes a file shorter than one disk header
+// as the end of the image, so junk would otherwise pass as an empty image).
 int report_file(const char* path) {
   ScopedDiskImage holder;
   if (read_d88_image_from_file(&holder.image, path) < 0) {
     std::printf("error: read d88 image '%s'\n", path);
+    return -1;
+  }
+  if (holder.image.count == 0) {
+    std::printf("error: no disk found in '%s'\n", path);
     return -1;
   }
   const int count = holder.image.count;
@@ -52,3 +61,5 @@ int d88info_main(int argc, char** argv) {
   std::fflush(stdout);
   return status;
 }
+
+}  // namespace d88info

@@ -3,7 +3,10 @@
 #include <map>
 #include <new>
 
-#include "d88info/d88info.h"
+#include "report.h"
+#include "shapes/game_disks.h"
+
+namespace d88info {
 
 namespace {
 
@@ -92,7 +95,7 @@ void print_shape_check(const Disk* disk, const ShapeRange* range,
   int c = 0;
   int h = 0;
   int r = 0;
-  if (check_shape_sectors(disk, range, &c, &h, &r) == 0) {
+  if (shapes::check_shape_sectors(disk, range, &c, &h, &r) == 0) {
     std::printf("ok (%s)\n", disks);
     return;
   }
@@ -108,7 +111,7 @@ void print_shape_check(const Disk* disk, const ShapeRange* range,
 }  // namespace
 
 bool has_shape_sectors(const Disk* disk, const ShapeRange* range) {
-  return check_shape_sectors(disk, range, nullptr, nullptr, nullptr) == 0;
+  return shapes::check_shape_sectors(disk, range, nullptr, nullptr, nullptr) == 0;
 }
 
 void print_disk_report(const Disk* disk, int index) {
@@ -128,7 +131,9 @@ void print_disk_report(const Disk* disk, int index) {
   std::printf("%lld\n", static_cast<long long>(tally.sectors));
   print_sizes(tally);
   print_shape_check(disk, &lower_shape_range, "shapes 0-127",
-                    "zorvan/far haven");
+                    shapes::lower_range_disks);
   print_shape_check(disk, &upper_shape_range, "shapes 128-255",
-                    "kelmorane/vesto/duskhollow");
+                    shapes::upper_range_disks);
 }
+
+}  // namespace d88info

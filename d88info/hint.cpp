@@ -1,16 +1,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "d88info/d88info.h"
+#include "report.h"
+#include "shapes/game_disks.h"
+
+namespace d88info {
 
 namespace {
-
-// The order of tilepatch -D's indexes: zorvan, kelmorane, vesto, duskhollow,
-// far haven, i.e. lower, upper, upper, upper, lower.
-constexpr int kGameDisks = 5;
-const ShapeRange* const kGameRanges[kGameDisks] = {
-    &lower_shape_range, &upper_shape_range, &upper_shape_range,
-    &upper_shape_range, &lower_shape_range};
 
 // The path as a shell word, so that the example commands can be pasted.
 void print_shell_word(const char* path) {
@@ -43,11 +39,11 @@ int first_usable(const DiskImage* image, const ShapeRange* range, int skip) {
 
 // True when the file looks like the whole game in tilepatch -D's order.
 bool is_game_order(const DiskImage* image) {
-  if (image->count != kGameDisks) return false;
+  if (image->count != shapes::GAME_DISK_COUNT) return false;
   int index = 0;
   for (const Disk* disk = image->first; disk != nullptr;
        disk = disk->next, ++index) {
-    if (!has_shape_sectors(disk, kGameRanges[index])) return false;
+    if (!has_shape_sectors(disk, shapes::game_disks[index].range)) return false;
   }
   return true;
 }
@@ -72,18 +68,17 @@ void print_examples(const char* path, const DiskImage* image) {
   }
   std::puts("      tiledump -D: the disk of shapes 0-127, then that of 128-255");
   if (game) {
-    std::puts("      tilepatch -D: zorvan, kelmorane, vesto, duskhollow, "
-              "far haven");
+    std::fputs("      tilepatch -D: ", stdout);
+    for (int disk = 0; disk < shapes::GAME_DISK_COUNT; ++disk) {
+      std::printf("%s%s", disk == 0 ? "" : ", ", shapes::game_disks[disk].name);
+    }
+    std::putchar('\n');
   }
 }
 
 }  // namespace
 
 void print_index_hint(const char* path, const DiskImage* image) {
-  if (image->count == 0) {
-    std::puts("hint: this file holds no disk");
-    return;
-  }
   if (image->count == 1) {
     std::puts("hint: one disk, index 0, the default: no index to pass");
     return;
@@ -92,3 +87,5 @@ void print_index_hint(const char* path, const DiskImage* image) {
   std::puts("      and tilepatch (-i, -D), e.g.");
   print_examples(path, image);
 }
+
+}  // namespace d88info

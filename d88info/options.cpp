@@ -2,8 +2,9 @@
 #include <cstring>
 #include <vector>
 
-#include "d88info/d88info.h"
-#include "d88info/options.h"
+#include "options.h"
+
+namespace d88info {
 
 void print_d88info_usage() {
   static const char* const kLines[] = {
@@ -33,3 +34,5 @@ int parse_d88info_options(int argc, char** argv,
   }
   return 0;
 }
+
+}  // namespace d88info

@@ -3,6 +3,7 @@
 // caller's and after a header read apart, and the three must agree; then it
 // is matched against a 16-colour palette, once into a fresh array and once
 // into the caller's, and every result must be an index of that palette.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -68,7 +69,9 @@ void read_into_caller_buffers(const uint8_t* data, size_t size,
   const uint64_t bytes = pixel_array_size(info);
   const uint32_t palette_bytes = palette_size(info);
   for (int header_apart = 0; header_apart < 2; ++header_apart) {
-    std::vector<uint8_t> own_pixels(bytes, 0xA5);
+    // One byte at least: a picture without pixels still gets a buffer of
+    // the caller's, which an empty vector would not give.
+    std::vector<uint8_t> own_pixels(std::max<uint64_t>(bytes, 1), 0xA5);
     std::vector<uint8_t> own_palette(1024, 0xA5);
     uint8_t* pixel_place = own_pixels.data();
     uint8_t* palette_place = own_palette.data();
@@ -113,7 +116,7 @@ void convert_to_four_bits(const BitmapInfo& info, const uint8_t* palette,
   if (result != 0) fuzz_fail("conversion refused");
   check_indexes(fresh, count, 16, "index outside the palette");
 
-  std::vector<uint8_t> own(count, 0xEE);
+  std::vector<uint8_t> own(std::max<uint64_t>(count, 1), 0xEE);
   uint8_t* place = own.data();
   if (convert_bit_count(width, height, info.bit_count, palette, pixels, 4,
                         kPalette, &place) != 0 ||

@@ -1,7 +1,7 @@
 // Writes the seed corpora of bitmap_fuzz and shapes_bitmap_fuzz with the
 // library's own writer: small pictures of every depth and some odd widths,
-// each also with its data length left 0, and shapes-sized pictures of the
-// common depths, one taller and one too short.
+// two without pixels, each also with its data length left 0, and
+// shapes-sized pictures of the common depths, one taller and one too short.
 //   bitmap_fuzz_seeds BITMAP_DIR SHAPES_BITMAP_DIR
 #include <cstdint>
 #include <cstdio>
@@ -59,7 +59,10 @@ bool write_small_seeds(const std::string& dir) {
     uint32_t width, height;
     uint16_t bits;
   } shapes[] = {{13, 5, 1}, {9, 4, 1},  {7, 3, 4},  {16, 4, 4},
-                {5, 3, 8},  {3, 7, 16}, {5, 3, 24}, {4, 2, 32}};
+                {5, 3, 8},  {3, 7, 16}, {5, 3, 24}, {4, 2, 32},
+                // No pixels: no columns, and a row wider than any file
+                // could back, but no rows.
+                {0, 3, 24}, {0x40000000, 0, 16}};
   for (const auto& s : shapes) {
     const std::string name = dir + "/" + std::to_string(s.bits) + "bit_" +
                               std::to_string(s.width) + "x" +

@@ -57,19 +57,19 @@ Bytes image_bytes(Disk* first) {
 // stand are dropped and every offset moves back by 16.
 Bytes with_short_header(Bytes b) {
   b.erase(b.begin() + D88_SHORT_HEADER_SIZE, b.begin() + D88_HEADER_SIZE);
-  le_put32(&b[0x1C], le_get32(&b[0x1C]) - 16);
+  common::le_put32(&b[0x1C], common::le_get32(&b[0x1C]) - 16);
   for (int i = 0; i < 160; ++i) {
     uint8_t* entry = &b[0x20 + 4 * i];
-    if (le_get32(entry) != 0) le_put32(entry, le_get32(entry) - 16);
+    if (common::le_get32(entry) != 0) common::le_put32(entry, common::le_get32(entry) - 16);
   }
   return b;
 }
 
 // The disk with 16 zero bytes added as an empty track in the given slot.
 Bytes with_empty_track(Bytes b, int slot) {
-  le_put32(&b[0x20 + 4 * slot], static_cast<uint32_t>(b.size()));
+  common::le_put32(&b[0x20 + 4 * slot], static_cast<uint32_t>(b.size()));
   b.resize(b.size() + 16, 0);
-  le_put32(&b[0x1C], static_cast<uint32_t>(b.size()));
+  common::le_put32(&b[0x1C], static_cast<uint32_t>(b.size()));
   return b;
 }
 

@@ -33,7 +33,7 @@ bool trim_track(Track* track, bool lower, bool upper) {
     *track = Track{};
     return true;
   }
-  std::unique_ptr<Sector[]> sectors = try_make_array<Sector>(kept);
+  std::unique_ptr<Sector[]> sectors = common::try_make_array<Sector>(kept);
   if (!sectors) return false;
   int32_t at = 0;
   for (int32_t i = 0; i < track->count; ++i) {

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = dir / "shapes.bmp";
   if (!write_whole_file(path, data, size)) fuzz_fail("cannot write", path);
   std::memset(sheet.pixels, 0xFF, sizeof sheet.pixels);
-  if (load_shapes_bitmap(&sheet, path.c_str()) != 0) return 0;
+  if (tilepatch::load_shapes_bitmap(&sheet, path.c_str()) != 0) return 0;
   for (int i = 0; i < SHAPE_SHEET_BYTES; ++i) {
     if (sheet.pixels[i] > 7) {
       fuzz_fail("sheet value above 7 at", std::to_string(i));

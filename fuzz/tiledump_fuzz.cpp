@@ -39,7 +39,7 @@ int run_tiledump(const std::string& disk, const std::string& output) {
   char* argv[8];
   for (int i = 0; i < 7; ++i) argv[i] = args[i].data();
   argv[7] = nullptr;
-  return tiledump_main(7, argv);
+  return tiledump::tiledump_main(7, argv);
 }
 
 // The sheet decoded straight from the bytes, the way the program should.

@@ -86,7 +86,7 @@ int run_tilepatch(const std::string& disk, const std::string& output,
   char* argv[kCount + 1];
   for (int i = 0; i < kCount; ++i) argv[i] = args[i].data();
   argv[kCount] = nullptr;
-  return tilepatch_main(kCount, argv);
+  return tilepatch::tilepatch_main(kCount, argv);
 }
 
 // The input image is laid out the writer's way when writing it again gives
@@ -130,7 +130,7 @@ void check_output(const std::string& path, const std::vector<uint8_t>& disk,
 // The shapes a successful run on this bitmap must leave on the fixed disks.
 void expected_for_bitmap(const std::string& bitmap, ShapeSheet* out) {
   static ShapeSheet loaded;
-  if (load_shapes_bitmap(&loaded, bitmap.c_str()) != 0) {
+  if (tilepatch::load_shapes_bitmap(&loaded, bitmap.c_str()) != 0) {
     fuzz_fail("a successful run on a bitmap that does not load");
   }
   patch_and_decode(fixed_disk.data(), fixed_disk.size(), loaded, out);
@@ -146,7 +146,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   ScratchDir dir;
   const std::string bitmap = dir / "shapes.bmp";
   if (!write_whole_file(bitmap, fixed_bitmap.data(), fixed_bitmap.size()) ||
-      load_shapes_bitmap(&sheet, bitmap.c_str()) != 0) {
+      tilepatch::load_shapes_bitmap(&sheet, bitmap.c_str()) != 0) {
     fuzz_fail("the fixed bitmap does not load");
   }
   patch_and_decode(fixed_disk.data(), fixed_disk.size(), sheet, &fixed_shapes);

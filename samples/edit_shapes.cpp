@@ -41,7 +41,7 @@ void shift_colours(ShapeSheet* sheet, int shape) {
 int save(const char* path, uint16_t bit_count, const uint8_t* palette,
          const uint8_t* pixels) {
   BitmapInfo info;
-  OutputFile out;
+  common::OutputFile out;
   if (create_bitmap_header(&info, SHAPE_SHEET_WIDTH, SHAPE_SHEET_HEIGHT,
                            bit_count) < 0 ||
       out.open(path) < 0 ||
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     std::puts("usage: edit_shapes IN.BMP EDITED.BMP EXPECTED.BMP");
     return 1;
   }
-  if (load_shapes_bitmap(&sheet, argv[1]) < 0) return 1;
+  if (tilepatch::load_shapes_bitmap(&sheet, argv[1]) < 0) return 1;
   for (int shape = 0; shape < 16; ++shape) mirror_shape(&sheet, shape);
   for (int shape = 128; shape < 144; ++shape) shift_colours(&sheet, shape);
 

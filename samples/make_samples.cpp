@@ -7,24 +7,26 @@
 #include "d88/d88.h"
 #include "samples/sample_disk.h"
 #include "samples/sample_sheet.h"
+#include "shapes/game_disks.h"
 #include "shapes/shapes.h"
 
 namespace {
 
+// The game disk's default file is the single-disk image's name, and its
+// range the shapes that go on it.
 struct SampleDisk {
-  const char* file;  // file name of the single-disk image
+  const shapes::GameDiskInfo& game;
   const char* name;  // disk name in the D88 header
   char letter;       // drawn into every shape
-  const ShapeRange* range;
 };
 
 // In the order of the five-disk file.
 const SampleDisk kDisks[] = {
-    {"kq-zorvan.d88", "KQ ZORVAN", 'Z', &lower_shape_range},
-    {"kq-kelmorane.d88", "KQ KELMORANE", 'K', &upper_shape_range},
-    {"kq-vesto.d88", "KQ VESTO", 'V', &upper_shape_range},
-    {"kq-duskhollow.d88", "KQ DUSKHOLLOW", 'D', &upper_shape_range},
-    {"kq-farhaven.d88", "KQ FAR HAVEN", 'F', &lower_shape_range},
+    {shapes::game_disks[shapes::DISK_ZORVAN], "KQ ZORVAN", 'Z'},
+    {shapes::game_disks[shapes::DISK_KELMORANE], "KQ KELMORANE", 'K'},
+    {shapes::game_disks[shapes::DISK_VESTO], "KQ VESTO", 'V'},
+    {shapes::game_disks[shapes::DISK_DUSKHOLLOW], "KQ DUSKHOLLOW", 'D'},
+    {shapes::game_disks[shapes::DISK_FARHAVEN], "KQ FAR HAVEN", 'F'},
 };
 const char kGameFile[] = "kq-game.d88";
 
@@ -35,8 +37,8 @@ Disk* make_disk(const SampleDisk& sample, uint32_t seed) {
   fill_pseudo_random(disk, seed);
   static ShapeSheet sheet;
   draw_sample_sheet(&sheet, sample.letter);
-  if (change_shape_data(&sheet, disk, sample.range) < 0) {
-    std::printf("error: encode shapes of %s\n", sample.file);
+  if (change_shape_data(&sheet, disk, sample.game.range) < 0) {
+    std::printf("error: encode shapes of %s\n", sample.game.default_file);
     free_d88_disk(disk, 1);
     return nullptr;
   }
@@ -62,7 +64,7 @@ int make_samples(const std::string& dir) {
       break;
     }
     append_disk(&game, disk);
-    const std::string path = dir + "/" + sample.file;
+    const std::string path = dir + "/" + sample.game.default_file;
     if (write_d88_disk_to_file(disk, path.c_str()) < 0) {
       std::printf("error: write '%s'\n", path.c_str());
       status = 1;

@@ -2,13 +2,13 @@
 
 #include "common/verbose.h"
 #include "shapes/shapes.h"
-#include "shapes/walk.h"
+#include "walk.h"
 
 namespace {
 
 // ORs the row's plane bits into the sheet, so a sheet that was not cleared
 // keeps what it had.
-void draw_row(void* context, const ShapeRow& row, uint8_t* bytes) {
+void draw_row(void* context, const shapes::ShapeRow& row, uint8_t* bytes) {
   uint8_t* pixels = static_cast<ShapeSheet*>(context)->pixels + row.offset;
   if (verbose_flag) std::printf("%08X : ", static_cast<unsigned>(row.offset));
   for (int half = 0; half < 2; ++half) {
@@ -30,5 +30,5 @@ void draw_row(void* context, const ShapeRow& row, uint8_t* bytes) {
 }  // namespace
 
 int draw_shapes(ShapeSheet* sheet, const Disk* disk, const ShapeRange* range) {
-  return walk_shape_sectors(disk, range, draw_row, sheet);
+  return shapes::walk_shape_sectors(disk, range, draw_row, sheet);
 }

@@ -2,7 +2,7 @@
 
 #include "common/verbose.h"
 #include "shapes/shapes.h"
-#include "shapes/walk.h"
+#include "walk.h"
 
 namespace {
 
@@ -12,7 +12,7 @@ struct EncodeJob {
 
 // Overwrites the row's two bytes whole; bit 3 of a pixel never reaches the
 // disk.
-void encode_row(void* context, const ShapeRow& row, uint8_t* bytes) {
+void encode_row(void* context, const shapes::ShapeRow& row, uint8_t* bytes) {
   const uint8_t* pixels =
       static_cast<const EncodeJob*>(context)->sheet->pixels + row.offset;
   if (verbose_flag) std::printf("%08X :", static_cast<unsigned>(row.offset));
@@ -32,5 +32,5 @@ void encode_row(void* context, const ShapeRow& row, uint8_t* bytes) {
 int change_shape_data(const ShapeSheet* sheet, Disk* disk,
                       const ShapeRange* range) {
   EncodeJob job{sheet};
-  return walk_shape_sectors(disk, range, encode_row, &job);
+  return shapes::walk_shape_sectors(disk, range, encode_row, &job);
 }

@@ -1,8 +1,10 @@
-#include "shapes/walk.h"
+#include "walk.h"
 
 #include <cstdio>
 
 #include "common/verbose.h"
+
+namespace shapes {
 
 namespace {
 
@@ -127,3 +129,5 @@ int check_shape_sectors(const Disk* disk, const ShapeRange* range, int* c,
   if (r != nullptr) *r = bad.r;
   return -1;
 }
+
+}  // namespace shapes

@@ -14,6 +14,8 @@
 #include "d88/d88.h"
 #include "shapes/shapes.h"
 
+namespace shapes {
+
 // Where one row of a plane lies in the sheet, and its plane bits: 1, 2 or 4
 // for plane 0, 1 or 2, or 7 for a single-plane shape.
 struct ShapeRow {
@@ -38,3 +40,5 @@ bool is_single_plane_shape(int32_t shape);
 // than 256 bytes (checked before any row of it is used).
 int walk_shape_sectors(const Disk* disk, const ShapeRange* range,
                        ShapeRowFunction row_function, void* context);
+
+}  // namespace shapes

@@ -3,7 +3,9 @@
 #include "bitmap/bitmap.h"
 #include "common/cli.h"
 #include "common/output_file.h"
-#include "tiledump/tiledump.h"
+#include "export.h"
+
+namespace tiledump {
 
 int write_bitmap_file(const char* path, int32_t width, int32_t height,
                       const uint8_t* pixels, const uint8_t* palette,
@@ -16,12 +18,12 @@ int write_bitmap_file(const char* path, int32_t width, int32_t height,
     return -1;
   }
   // Asked before anything is opened, so a refusal leaves no trace.
-  if (overwrite == 0 && ask_overwrite(path) == 0) return -1;
+  if (overwrite == 0 && common::ask_overwrite(path) == 0) return -1;
 
   // The bytes go to a temporary file that replaces the target only once
   // every write, the flush and the close have succeeded; on any failure the
   // OutputFile removes it and an existing file stays as it was.
-  OutputFile out;
+  common::OutputFile out;
   const int opened = out.open(path);
   if (opened == -2) std::puts("error: memory exhaust!");
   if (opened != 0) {
@@ -35,3 +37,5 @@ int write_bitmap_file(const char* path, int32_t width, int32_t height,
   }
   return 0;
 }
+
+}  // namespace tiledump

@@ -1,6 +1,8 @@
 #include <cstdio>
 
-#include "tiledump/tiledump.h"
+#include "export.h"
+
+namespace tiledump {
 
 int export_shapes(ShapeSheet* sheet, const Disk* disk1, const Disk* disk2,
                   const char* output, int overwrite) {
@@ -17,3 +19,5 @@ int export_shapes(ShapeSheet* sheet, const Disk* disk1, const Disk* disk2,
   }
   return 0;
 }
+
+}  // namespace tiledump

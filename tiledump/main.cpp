@@ -1,3 +1,3 @@
 #include "tiledump/tiledump.h"
 
-int main(int argc, char** argv) { return tiledump_main(argc, argv); }
+int main(int argc, char** argv) { return tiledump::tiledump_main(argc, argv); }

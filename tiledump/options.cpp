@@ -1,16 +1,14 @@
-#include "tiledump/options.h"
+#include "options.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "common/cli.h"
 #include "common/verbose.h"
-#include "tiledump/tiledump.h"
+
+namespace tiledump {
 
 namespace {
-
-const char kLowerDisks[] = "zorvan/far haven";
-const char kUpperDisks[] = "kelmorane/vesto/duskhollow";
 
 bool is_option(const char* arg, const char* long_name, const char* short_name) {
   return std::strcmp(arg, long_name) == 0 || std::strcmp(arg, short_name) == 0;
@@ -18,7 +16,7 @@ bool is_option(const char* arg, const char* long_name, const char* short_name) {
 
 // The index in text, or -1 after the message for a text that is refused.
 int take_index(const char* text, int32_t* index) {
-  if (parse_disk_index(text, index) != 0) {
+  if (common::parse_disk_index(text, index) != 0) {
     std::printf("error: illegal image index '%s'\n", text);
     return -1;
   }
@@ -33,7 +31,8 @@ int take_multi_disk(int argc, char** argv, int* i, TiledumpOptions* options) {
     return -1;
   }
   options->disk1 = options->disk2 = argv[++*i];
-  const char* disks[2] = {kLowerDisks, kUpperDisks};
+  const char* disks[2] = {shapes::lower_range_disks,
+                          shapes::upper_range_disks};
   int32_t* indexes[2] = {&options->index1, &options->index2};
   for (int k = 0; k < 2; ++k) {
     if (*i + 1 >= argc) {
@@ -55,7 +54,7 @@ int take_option(int argc, char** argv, int* i, TiledumpOptions* options) {
   }
   if (is_option(arg, "--disk1", "-d1")) {
     if (!has_next) {
-      std::puts("error: no disk name (zorvan/far haven disk)");
+      std::printf("error: no disk name (%s disk)\n", shapes::lower_range_disks);
       return -1;
     }
     options->disk1 = argv[++*i];
@@ -63,7 +62,7 @@ int take_option(int argc, char** argv, int* i, TiledumpOptions* options) {
   }
   if (is_option(arg, "--disk2", "-d2")) {
     if (!has_next) {
-      std::puts("error: no disk name (kelmorane/vesto/duskhollow disk)");
+      std::printf("error: no disk name (%s disk)\n", shapes::upper_range_disks);
       return -1;
     }
     options->disk2 = argv[++*i];
@@ -134,3 +133,5 @@ int parse_tiledump_options(int argc, char** argv, TiledumpOptions* options) {
   }
   return 0;
 }
+
+}  // namespace tiledump

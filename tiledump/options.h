@@ -3,9 +3,14 @@
 
 #include <cstdint>
 
+#include "shapes/game_disks.h"
+
+namespace tiledump {
+
 struct TiledumpOptions {
-  const char* disk1 = "kq-zorvan.d88";     // zorvan/far haven disk file
-  const char* disk2 = "kq-kelmorane.d88";  // kelmorane/vesto/duskhollow file
+  // The files of the disks of the lower and the upper shapes.
+  const char* disk1 = shapes::game_disks[shapes::DISK_ZORVAN].default_file;
+  const char* disk2 = shapes::game_disks[shapes::DISK_KELMORANE].default_file;
   int32_t index1 = 0;
   int32_t index2 = 0;
   const char* output = nullptr;  // the one positional argument
@@ -17,3 +22,8 @@ struct TiledumpOptions {
 // on, -1 when it ends here (after the usage text or the first error's line).
 // A missing output name is left for the caller to report.
 int parse_tiledump_options(int argc, char** argv, TiledumpOptions* options);
+
+// Writes the usage text, fourteen lines.
+void print_usage();
+
+}  // namespace tiledump

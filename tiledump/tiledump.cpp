@@ -4,7 +4,10 @@
 #include <cstring>
 
 #include "common/verbose.h"
-#include "tiledump/options.h"
+#include "export.h"
+#include "options.h"
+
+namespace tiledump {
 
 namespace {
 
@@ -63,3 +66,5 @@ int tiledump_main(int argc, char** argv) {
   std::fflush(stdout);
   return status;
 }
+
+}  // namespace tiledump

@@ -1,28 +1,30 @@
-#include "tilepatch/disk_type.h"
+#include "disk_type.h"
 
 #include <strings.h>
 
+namespace tilepatch {
+
 namespace {
 
-const DiskTypeInfo disk_types[DISK_TYPE_COUNT] = {
-    {"z", "zorvan", "zorvan", "kq-zorvan.d88", &lower_shape_range},
-    {"k", "kelmorane", "kelmorane", "kq-kelmorane.d88", &upper_shape_range},
-    {"v", "vesto", "vesto", "kq-vesto.d88", &upper_shape_range},
-    {"dh", "duskhollow", "duskhollow", "kq-duskhollow.d88", &upper_shape_range},
-    {"fh", "farhaven", "far haven", "kq-farhaven.d88", &lower_shape_range},
+// The short and long -t keyword of each DiskType, matched in any case.
+const char* const keywords[DISK_TYPE_COUNT][2] = {
+    {"z", "zorvan"},     {"k", "kelmorane"},   {"v", "vesto"},
+    {"dh", "duskhollow"}, {"fh", "farhaven"},
 };
 
 }  // namespace
 
-const DiskTypeInfo& disk_type_info(int type) { return disk_types[type]; }
+const shapes::GameDiskInfo& disk_type_info(int type) {
+  return shapes::game_disks[type];
+}
 
 int find_disk_type(const char* keyword) {
   for (int type = 0; type < DISK_TYPE_COUNT; ++type) {
-    const DiskTypeInfo& info = disk_types[type];
-    if (::strcasecmp(keyword, info.short_keyword) == 0 ||
-        ::strcasecmp(keyword, info.long_keyword) == 0) {
-      return type;
+    for (const char* known : keywords[type]) {
+      if (::strcasecmp(keyword, known) == 0) return type;
     }
   }
   return -1;
 }
+
+}  // namespace tilepatch

@@ -1,3 +1,3 @@
 #include "tilepatch/tilepatch.h"
 
-int main(int argc, char** argv) { return tilepatch_main(argc, argv); }
+int main(int argc, char** argv) { return tilepatch::tilepatch_main(argc, argv); }

@@ -1,10 +1,11 @@
-#include "tilepatch/options.h"
+#include "options.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "common/cli.h"
-#include "tilepatch/tilepatch.h"
+
+namespace tilepatch {
 
 namespace {
 
@@ -21,7 +22,7 @@ const char* take_argument(int argc, char** argv, int* at) {
 }
 
 int read_index(const char* text, int32_t* index) {
-  if (parse_disk_index(text, index) < 0) {
+  if (common::parse_disk_index(text, index) < 0) {
     std::printf("error: illegal image index '%s'\n", text);
     return -1;
   }
@@ -155,3 +156,5 @@ const ShapeRange* range_for_position(int mode, int position) {
   if (mode == MODE_MULTI_DISK) return disk_type_info(position).range;
   return disk_type_info(mode).range;
 }
+
+}  // namespace tilepatch

@@ -3,7 +3,9 @@
 
 #include <cstdint>
 
-#include "tilepatch/disk_type.h"
+#include "disk_type.h"
+
+namespace tilepatch {
 
 inline constexpr int MODE_NONE = -1;        // neither -t nor -D given yet
 inline constexpr int MODE_MULTI_DISK = -2;  // -D: up to five disks of one file
@@ -28,3 +30,8 @@ int parse_options(int argc, char** argv, PatchOptions* options);
 // The shape run for the disk at a position of the walk: zorvan and far haven
 // hold the lower shapes, the other disks the upper ones.
 const ShapeRange* range_for_position(int mode, int position);
+
+// Writes the usage text to standard output.
+void print_usage();
+
+}  // namespace tilepatch

@@ -2,13 +2,15 @@
 #include <cstring>
 
 #include "common/alloc.h"
-#include "tilepatch/tilepatch.h"
+#include "output_name.h"
+
+namespace tilepatch {
 
 std::unique_ptr<char[]> derive_output_name(const char* disk_file) {
   static constexpr char marker[] = ".NEW";
   static constexpr std::size_t marker_length = sizeof marker - 1;
   const std::size_t length = std::strlen(disk_file);
-  std::unique_ptr<char[]> name = try_make_array<char>(length + marker_length + 1);
+  std::unique_ptr<char[]> name = common::try_make_array<char>(length + marker_length + 1);
   if (!name) return nullptr;
 
   // A "/" after the last "." means the dot belongs to a directory, so the
@@ -25,3 +27,5 @@ std::unique_ptr<char[]> derive_output_name(const char* disk_file) {
   name[length + marker_length] = '\0';
   return name;
 }
+
+}  // namespace tilepatch

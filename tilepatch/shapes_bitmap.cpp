@@ -7,6 +7,8 @@
 #include "bitmap/bitmap.h"
 #include "common/file_ptr.h"
 
+namespace tilepatch {
+
 namespace {
 
 struct BitmapBufferFree {
@@ -46,7 +48,7 @@ bool fits_sheet(const BitmapInfo& info) {
 int load_shapes_bitmap(ShapeSheet* sheet, const char* path) {
   LoadedBitmap bitmap;
   {
-    FilePtr file = open_file(path, "rb");
+    common::FilePtr file = common::open_file(path, "rb");
     if (!file) {
       std::printf("error: open '%s'\n", path);
       return -1;
@@ -71,3 +73,5 @@ int load_shapes_bitmap(ShapeSheet* sheet, const char* path) {
   }
   return 0;
 }
+
+}  // namespace tilepatch

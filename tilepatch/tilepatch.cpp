@@ -7,8 +7,11 @@
 #include "common/verbose.h"
 #include "d88/d88.h"
 #include "shapes/shapes.h"
-#include "tilepatch/options.h"
+#include "options.h"
+#include "output_name.h"
 #include "tilepatch/shapes_bitmap.h"
+
+namespace tilepatch {
 
 namespace {
 
@@ -50,7 +53,7 @@ int save_image(const PatchOptions& options, const DiskImage& image) {
     }
     output = derived.get();
   }
-  if (!options.overwrite && ask_overwrite(output) == 0) return -1;
+  if (!options.overwrite && common::ask_overwrite(output) == 0) return -1;
   // The writer builds the whole file first and replaces an existing one only
   // once the new one is complete, so saving over the input disk file itself
   // is safe: the image is already in memory.
@@ -86,3 +89,5 @@ int tilepatch_main(int argc, char** argv) {
   verbose_flag = options.verbose ? 1 : 0;
   return run(options);
 }
+
+}  // namespace tilepatch

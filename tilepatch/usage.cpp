@@ -1,6 +1,8 @@
 #include <cstdio>
 
-#include "tilepatch/tilepatch.h"
+#include "options.h"
+
+namespace tilepatch {
 
 namespace {
 
@@ -32,3 +34,5 @@ const char* const usage_lines[] = {
 void print_usage() {
   for (const char* line : usage_lines) std::puts(line);
 }
+
+}  // namespace tilepatch

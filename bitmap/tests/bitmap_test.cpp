@@ -7,12 +7,12 @@
 #include <random>
 
 #include "common/file_ptr.h"
-#include "tests/support/run_program.h"
+#include "support/run_program.h"
 
 namespace {
 
-FilePtr stream_of(const Bytes& b = {}) {
-  FilePtr f(std::tmpfile());
+common::FilePtr stream_of(const Bytes& b = {}) {
+  common::FilePtr f(std::tmpfile());
   std::fwrite(b.data(), 1, b.size(), f.get());
   std::rewind(f.get());
   return f;
@@ -30,7 +30,7 @@ Bytes bytes_of(std::FILE* f) {
 Bytes make_file(uint32_t w, uint32_t h, uint16_t bits, const uint8_t* palette, const Bytes& px) {
   BitmapInfo info;
   EXPECT_EQ(create_bitmap_header(&info, w, h, bits), 0);
-  FilePtr f = stream_of();
+  common::FilePtr f = stream_of();
   EXPECT_EQ(write_bitmap(f.get(), &info, palette, px.data()), 0);
   return bytes_of(f.get());
 }
@@ -49,7 +49,7 @@ const Bytes header_256x256x4 = {0x42, 0x4D, 0x76, 0x80, 0, 0, 0, 0, 0, 0, 0x76, 
 TEST(Bitmap, HeaderCreationAndChecks) {
   const struct { uint32_t w, h; uint16_t bits; int result; uint32_t offset, image_size; } cases[] = {
       {9, 2, 1, 0, 62, 8}, {3, 3, 8, 0, 1078, 12}, {5, 2, 24, 0, 54, 32}, {2, 1, 16, 0, 54, 4},
-      {4, 1073741554u, 8, 0, 1078, 0xFFFFFFFEu - 1078}, {1, 1, 2, -1, 0, 0}, {0, 5, 8, -1, 0, 0},
+      {4, 1073741554u, 8, 0, 1078, 0xFFFFFFFEu - 1078}, {1, 1, 2, -1, 0, 0}, {0x80000000u, 1, 8, -1, 0, 0}, {1, 0x80000000u, 8, -1, 0, 0},
       {4, 1073741555u, 8, -1, 0, 0}, {70000, 70000, 1, -1, 0, 0},  // rows fit, pixel array does not
   };
   for (const auto& c : cases) {
@@ -68,7 +68,7 @@ TEST(Bitmap, HeaderCreationAndChecks) {
   BitmapInfo info;
   std::memset(static_cast<void*>(&info), 0xA5, sizeof info);
   ASSERT_EQ(create_bitmap_header(&info, 256, 256, 4), 0);
-  FilePtr f = stream_of();
+  common::FilePtr f = stream_of();
   ASSERT_EQ(write_bitmap_header(f.get(), &info), 0);
   EXPECT_EQ(bytes_of(f.get()), header_256x256x4);
   EXPECT_EQ(write_bitmap_header(nullptr, &info) + write_bitmap_header(f.get(), nullptr), -2);
@@ -121,14 +121,14 @@ TEST(Bitmap, WriteRefusalsAndFailures) {
   const Bytes pixels(256 * 256, 3), palette = ramp(256);
   BitmapInfo info, odd;
   ASSERT_EQ(create_bitmap_header(&info, 256, 256, 4), 0);
-  FilePtr f = stream_of();
+  common::FilePtr f = stream_of();
   const auto write = [&](const BitmapInfo& i) { return write_bitmap(f.get(), &i, nullptr, pixels.data()); };
   EXPECT_EQ(write_bitmap(nullptr, &info, nullptr, pixels.data()), -1);
   EXPECT_EQ(write_bitmap(f.get(), nullptr, nullptr, pixels.data()), -1);
   EXPECT_EQ(write_bitmap(f.get(), &info, nullptr, nullptr), -1);
   odd = info, odd.bit_count = 2;
   EXPECT_EQ(write(odd), -1);
-  odd = info, odd.width = 0;
+  odd = info, odd.width = 0x80000000u;
   EXPECT_EQ(write(odd), -1);
   EXPECT_TRUE(bytes_of(f.get()).empty());
   // Count 1 is a palette; 0, 257, a missing stream or palette are refused.
@@ -154,13 +154,13 @@ TEST(Bitmap, WriteRefusalsAndFailures) {
   for (const auto& r : rooms) {
     ASSERT_EQ(create_bitmap_header(&odd, r.w, r.h, r.bits), 0);
     std::vector<char> space(r.room);
-    FilePtr small(::fmemopen(space.data(), r.room, "wb"));
+    common::FilePtr small(::fmemopen(space.data(), r.room, "wb"));
     std::setvbuf(small.get(), nullptr, _IONBF, 0);
     EXPECT_EQ(captured([&] { EXPECT_EQ(write_bitmap(small.get(), &odd, r.palette ? palette.data() : nullptr, pixels.data()), -1); }),
               "error: write_bitmap() - can't write " + r.part + "\n") << r.room;
   }
   std::vector<char> ten(10);  // the header and palette writers say so themselves
-  FilePtr tiny(::fmemopen(ten.data(), ten.size(), "wb"));
+  common::FilePtr tiny(::fmemopen(ten.data(), ten.size(), "wb"));
   std::setvbuf(tiny.get(), nullptr, _IONBF, 0);
   EXPECT_EQ(std::pair(write_bitmap_header(tiny.get(), &info), write_bitmap_palette(tiny.get(), palette.data(), 16)),
             std::pair(-1, -1));
@@ -199,7 +199,7 @@ TEST(Bitmap, ReadFailures) {
   };
   for (const auto& c : cases) {
     Buffers b;
-    FilePtr in = stream_of(c.file);
+    common::FilePtr in = stream_of(c.file);
     EXPECT_EQ(read_from(in.get(), &b, c.want_palette), c.output);
     EXPECT_EQ(b.pixels, nullptr) << c.output;
   }
@@ -208,7 +208,7 @@ TEST(Bitmap, ReadFailures) {
     ASSERT_EQ(::pipe(fds), 0);
     ASSERT_EQ(::write(fds[1], small.data(), cut), cut);
     ::close(fds[1]);
-    FilePtr f(::fdopen(fds[0], "rb"));
+    common::FilePtr f(::fdopen(fds[0], "rb"));
     Buffers b;
     EXPECT_EQ(read_from(f.get(), &b, want_palette), output);
   }
@@ -216,10 +216,10 @@ TEST(Bitmap, ReadFailures) {
   EXPECT_EQ(read_bitmap(nullptr, nullptr, nullptr, nullptr, 0), -3);
   ASSERT_EQ(create_bitmap_header(&info, 4, 3, 8), 0);
   uint8_t* place = nullptr;
-  for (const auto& [w, bits] : {std::pair{4u, 2}, {0u, 8}}) {
+  for (const auto& [w, bits] : {std::pair{4u, 2}, {0x80000000u, 8}}) {
     BitmapInfo odd = info;
     odd.width = w, odd.bit_count = static_cast<uint16_t>(bits);
-    FilePtr in = stream_of(small);
+    common::FilePtr in = stream_of(small);
     EXPECT_EQ(captured([&] { EXPECT_EQ(read_bitmap(in.get(), &odd, nullptr, &place, 1), -1); }), header.substr(3));
   }
 }
@@ -235,7 +235,7 @@ TEST(Bitmap, ReadsBackWhatItWrote) {
       for (auto& p : pixels) p = static_cast<uint8_t>(random() % limit);
       const Bytes file = make_file(width, 3, bits, palette.data(), pixels);
       Buffers b;
-      FilePtr f = stream_of(file);
+      common::FilePtr f = stream_of(file);
       ASSERT_EQ(read_from(f.get(), &b, true), "0 ");
       EXPECT_EQ(Bytes(b.pixels, b.pixels + pixels.size()), pixels) << bits << " " << width;
       const std::size_t n = bits <= 8 ? std::size_t{4} << bits : 0;
@@ -294,17 +294,50 @@ TEST(Bitmap, ConvertsBetweenDepths) {
   EXPECT_EQ(find_nearest_color(0, 0, 0, near.data(), 2), 1);
   EXPECT_EQ(find_nearest_color(9, 9, 8, near.data(), 4), 2);
   EXPECT_EQ(find_nearest_color(9, 9, 8, nullptr, 4), 0);
-  // A refused conversion leaves an empty target place empty.
+  // Refused for a size or a source that cannot be, before there is a target.
   const Bytes px(16, 1);
   uint8_t* target = nullptr;
-  EXPECT_EQ(convert_bit_count(2, 2, 2, px.data(), px.data(), 4, near.data(), &target), -1);
-  EXPECT_EQ(convert_bit_count(2, 2, 24, nullptr, px.data(), 4, nullptr, &target), -1);
   EXPECT_EQ(convert_bit_count(-1, 2, 24, nullptr, px.data(), 24, nullptr, &target), -1);
+  EXPECT_EQ(convert_bit_count(2, -1, 24, nullptr, px.data(), 24, nullptr, &target), -1);
+  EXPECT_EQ(convert_bit_count(2, 2, 24, nullptr, px.data(), -16, nullptr, &target), -1);
   EXPECT_EQ(convert_bit_count(2, 2, 24, nullptr, nullptr, 24, nullptr, &target), -1);
+  EXPECT_EQ(convert_bit_count(2, 2, 24, nullptr, px.data(), 24, nullptr, nullptr), -1);
+  EXPECT_EQ(captured([&] { EXPECT_EQ(convert_bit_count(INT32_MAX, INT32_MAX, 24, nullptr, px.data(), 0x7FFFFFF8, nullptr, &target), -2); }),
+            "error: memory exhaust!\n");
   EXPECT_EQ(target, nullptr);
   EXPECT_EQ(convert_bit_count(0, 5, 24, nullptr, px.data(), 32, nullptr, &target), 0);
   EXPECT_NE(target, nullptr);
-  free_bitmap_buffer(target);
+  free_bitmap_buffer(std::exchange(target, nullptr));
+  // Refused for depths and palettes once the target is made and zero-filled:
+  // a fresh array (the caller's to release) or the given buffer.
+  const struct { int32_t from_bits; const uint8_t* from_palette; int32_t to_bits, filled; } refused[] = {
+      {2, px.data(), 4, 4}, {24, nullptr, 15, 8}, {8, nullptr, 24, 12}, {24, nullptr, 4, 4}};
+  for (const auto& r : refused) {
+    Bytes given(16, 0xEE), expected(16, 0xEE);
+    std::fill_n(expected.begin(), r.filled, 0);
+    uint8_t* place = given.data();
+    EXPECT_EQ(convert_bit_count(2, 2, r.from_bits, r.from_palette, px.data(), r.to_bits, nullptr, &target), -1);
+    EXPECT_EQ(convert_bit_count(2, 2, r.from_bits, r.from_palette, px.data(), r.to_bits, nullptr, &place), -1);
+    EXPECT_EQ(std::pair(Bytes(target, target + r.filled), given), std::pair(Bytes(r.filled, 0), expected)) << r.to_bits;
+    free_bitmap_buffer(std::exchange(target, nullptr));
+  }
+}
+
+// Pictures without rows or columns are built, checked (their data length of
+// 0 counts as missing and is "corrected"), written and read like any other.
+TEST(Bitmap, EmptyPictures) {
+  const std::string corrected = "warning: check_bitmap_header() - data length is 0 ... corrected: 0x0\n";
+  for (const auto& [w, h, bits, size] : {std::tuple{7u, 0u, 4, 118u}, {0u, 5u, 24, 54u}, {5u, 0u, 8, 1078u}, {0u, 3u, 1, 62u}}) {
+    BitmapInfo info;
+    ASSERT_EQ(create_bitmap_header(&info, w, h, static_cast<uint16_t>(bits)), 0);
+    EXPECT_EQ(std::pair(info.data_offset, info.file_size), std::pair(size, size));
+    const Bytes file = make_file(w, h, static_cast<uint16_t>(bits), nullptr, {});
+    EXPECT_EQ(file.size(), size);
+    Buffers b;
+    common::FilePtr f = stream_of(file);
+    EXPECT_EQ(read_from(f.get(), &b, true), "0 " + corrected);
+    EXPECT_NE(b.pixels, nullptr);
+  }
 }
 
 }  // namespace

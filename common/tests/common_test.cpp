@@ -8,7 +8,7 @@
 #include "common/cli.h"
 #include "common/confirm.h"
 #include "common/output_file.h"
-#include "tests/support/run_program.h"
+#include "support/run_program.h"
 
 namespace {
 
@@ -20,10 +20,10 @@ TEST(ParseDiskIndex, ReadsLikeUnsigned32BitStrtoulAndRefusesTheRest) {
   for (const auto& [text, value] : read) {
     int32_t index = 7;
     errno = ERANGE;  // left over from something earlier
-    EXPECT_EQ(std::pair(parse_disk_index(text, &index), index), std::pair(0, value)) << text;
+    EXPECT_EQ(std::pair(common::parse_disk_index(text, &index), index), std::pair(0, value)) << text;
   }
   int32_t index = 0;
-  for (const char* text : {"08", "3 ", "+-1", "-+1", "- 1", "x"}) EXPECT_EQ(parse_disk_index(text, &index), -1) << text;
+  for (const char* text : {"08", "3 ", "+-1", "-+1", "- 1", "x"}) EXPECT_EQ(common::parse_disk_index(text, &index), -1) << text;
 }
 
 using Answer = std::tuple<std::string, long, int>;
@@ -51,14 +51,14 @@ TEST(Confirm, FirstDecidingCharacterWinsAndEndOfInputRefuses) {
   EXPECT_EQ(answered("zzz", confirm_yes_no, q), Answer(prompt + "\n", n, 0));
   TempDir dir;
   const std::string asked = "already exists '" + dir.path() + "'\n" + prompt;
-  EXPECT_EQ(answered("n", ask_overwrite, dir / "none"), Answer("", 0, 1));
-  EXPECT_EQ(answered("y", ask_overwrite, dir.path()), Answer(asked, asked.size(), 1));
-  EXPECT_EQ(answered("n", ask_overwrite, dir.path()), Answer(asked, asked.size(), 0));
+  EXPECT_EQ(answered("n", common::ask_overwrite, dir / "none"), Answer("", 0, 1));
+  EXPECT_EQ(answered("y", common::ask_overwrite, dir.path()), Answer(asked, asked.size(), 1));
+  EXPECT_EQ(answered("n", common::ask_overwrite, dir.path()), Answer(asked, asked.size(), 0));
 }
 
 // open's result when it fails, else commit's.
 int write_whole(const std::string& path, const std::string& text) {
-  OutputFile out;
+  common::OutputFile out;
   if (const int opened = out.open(path.c_str())) return opened;
   std::fputs(text.c_str(), out.stream());
   return out.commit();
@@ -81,7 +81,7 @@ TEST(OutputFile, ReplacesTheTargetOnlyOnCommit) {
   ::chmod(target.c_str(), 0751);
   const size_t descriptors = list_dir("/proc/self/fd").size();
   {
-    OutputFile out;
+    common::OutputFile out;
     ASSERT_EQ(out.open(target.c_str()), 0);
     EXPECT_EQ(out.open("s/no/such"), -1);  // abandons the first
     ASSERT_EQ(out.open(target.c_str()), 0);
@@ -103,20 +103,29 @@ TEST(OutputFile, ReplacesTheTargetOnlyOnCommit) {
   fs::current_path(here);
 }
 
+// Links are followed to the file they lead to, made or not, and stay links;
+// a hard link keeps the old file.
 TEST(OutputFile, LinksAreFollowedAndFailuresLeaveNothing) {
   TempDir dir;
-  fs::create_directory(dir / "sub");
+  const std::string deep = "sub/" + std::string(200, 'a') + "/" + std::string(200, 'b');  // longer than a first guess
+  fs::create_directories(dir / deep);
   write_file(dir / "real", "old");
+  write_file(dir / "a", "old");
+  fs::create_hard_link(dir / "a", dir / "b");
   fs::create_symlink(dir / "real", dir / "link");
-  fs::create_symlink(dir / "none", dir / "dangling");
-  EXPECT_EQ(std::pair(write_whole(dir / "link", "new"), write_whole(dir / "dangling", "new")), std::pair(0, 0));
-  EXPECT_EQ(read_file(dir / "real") + "|" + read_file(dir / "dangling"), "new|new");
-  EXPECT_TRUE(fs::is_symlink(dir / "link"));
-  EXPECT_EQ(std::tuple(write_whole(dir / "no/such", ""), write_whole(dir / "sub", ""), OutputFile().commit()),
-            std::tuple(-1, -1, -1));
+  fs::create_symlink("sub/made", dir / "dangling");
+  fs::create_symlink(dir / "dangling", dir / "chain");
+  fs::create_symlink(deep + "/far", dir / "long");
+  fs::create_symlink("loop", dir / "loop");
+  for (const char* name : {"link", "chain", "long", "a"}) EXPECT_EQ(write_whole(dir / name, "new"), 0) << name;
+  EXPECT_EQ(read_file(dir / "real") + read_file(dir / "sub/made") + read_file(dir / deep + "/far") + read_file(dir / "a") +
+                "|" + read_file(dir / "b"), "newnewnewnew|old");
+  EXPECT_TRUE(fs::is_symlink(dir / "link") && fs::is_symlink(dir / "chain") && fs::is_symlink(dir / "dangling"));
+  EXPECT_EQ(std::tuple(write_whole(dir / "no/such", ""), write_whole(dir / "sub", ""), write_whole(dir / "loop", ""),
+                       write_whole("", ""), common::OutputFile().commit()), std::tuple(-1, -1, -1, -1, -1));
   // A failed write, unbuffered so that only the stream's error flag knows.
   EXPECT_EQ(with_file_limit([&] {
-              OutputFile out;
+              common::OutputFile out;
               out.open((dir / "real").c_str());
               std::setvbuf(out.stream(), nullptr, _IONBF, 0);
               std::fwrite(std::string(20000, 'x').data(), 1, 20000, out.stream());
@@ -124,7 +133,7 @@ TEST(OutputFile, LinksAreFollowedAndFailuresLeaveNothing) {
             }),
             255);
   EXPECT_EQ(read_file(dir / "real"), "new");
-  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"dangling", "link", "real", "sub"}));
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"a", "b", "chain", "dangling", "link", "long", "loop", "real", "sub"}));
 }
 
 TEST(OutputFile, DevicesAreWrittenInPlace) {

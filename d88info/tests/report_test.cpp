@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "d88/d88.h"
-#include "tests/support/run_program.h"
+#include "support/run_program.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ TEST_F(D88info, NamesUnusableShapeSectorsAndHowToPassIndexes) {
            "        tiledump -D misc.d88 2 3 shapes.bmp\n      tiledump -D: the disk",
            "        tiledump -D 'it'\\''s one.d88' 0 0 shapes.bmp\n",
            "      no disk here has readable shapes 0-127\n", "      no disk here has readable shapes 128-255\n",
-           "tiny.d88: 0 disks\n\nhint: this file holds no disk\n"}) {
+           "error: no disk found in 'tiny.d88'\n"}) {
     at = r.out.find(line, at);
     ASSERT_NE(at, std::string::npos) << line << " in\n" << r.out;
   }

@@ -7,7 +7,7 @@
 #include <random>
 
 #include "common/verbose.h"
-#include "tests/support/run_program.h"
+#include "support/run_program.h"
 
 namespace {
 
@@ -92,7 +92,7 @@ TEST(Shapes, RoundTripAndRunEnds) {
   std::memset(back->pixels, 0, SHAPE_SHEET_BYTES);
   EXPECT_EQ(draw_shapes(back.get(), disk.get(), &one_sector) + draw_shapes(back.get(), disk.get(), &none), 0);
   expect([](int shape, int v) { return shape < 2 ? v : shape == 2 ? v & 3 : 0; });  // planes 0 and 1 of shape 2
-  EXPECT_EQ(check_shape_sectors(disk.get(), &none, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(shapes::check_shape_sectors(disk.get(), &none, nullptr, nullptr, nullptr), 0);
 }
 
 TEST(Shapes, VerboseTraces) {
@@ -123,10 +123,10 @@ TEST(Shapes, UnusableSectorFails) {
     Sector& bad = *find_d88_sector(disk.get(), 0x21, 0, 1);
     fault(bad);
     int c = 0, h = 0, r = 0;
-    EXPECT_EQ(run(true, [&] { return check_shape_sectors(disk.get(), &lower_shape_range, &c, &h, &r); }),
+    EXPECT_EQ(run(true, [&] { return shapes::check_shape_sectors(disk.get(), &lower_shape_range, &c, &h, &r); }),
               std::pair(-1, std::string()));
     EXPECT_EQ(std::tuple(c, h, r), std::tuple(0x21, 0, 1));
-    EXPECT_EQ(check_shape_sectors(disk.get(), &lower_shape_range, nullptr, nullptr, nullptr), -1);
+    EXPECT_EQ(shapes::check_shape_sectors(disk.get(), &lower_shape_range, nullptr, nullptr, nullptr), -1);
     auto sheet = std::make_unique<ShapeSheet>();
     EXPECT_EQ(run(false, [&] { return draw_shapes(sheet.get(), disk.get(), &lower_shape_range); }), error);
     std::memset(sheet->pixels, 7, SHAPE_SHEET_BYTES);

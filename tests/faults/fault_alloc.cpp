@@ -1,4 +1,4 @@
-#include "tests/faults/fault_alloc.h"
+#include "faults/fault_alloc.h"
 
 #include <cstdlib>
 #include <new>

@@ -8,8 +8,8 @@
 #include "d88info/d88info.h"
 #include "samples/sample_disk.h"
 #include "shapes/shapes.h"
-#include "tests/faults/fault_alloc.h"
-#include "tests/support/run_program.h"
+#include "faults/fault_alloc.h"
+#include "support/run_program.h"
 #include "tiledump/tiledump.h"
 #include "tilepatch/tilepatch.h"
 
@@ -149,20 +149,20 @@ TEST(Faults, Programs) {
   const std::string image = shape_disk_image(), bitmap = dir / "sheet.bmp", game = dir / "game.d88";
   write_file(game, image);
   std::vector<std::string> dump = {"tiledump", "--overwrite", "-D", game, "0", "1", bitmap};
-  check_program(tiledump_main, dump, dir.path(), bitmap,
+  check_program(tiledump::tiledump_main, dump, dir.path(), bitmap,
                 "error: write_bitmap() - can't write bitmap data\nerror: write bitmap '" + bitmap +
                     "'\nerror: write bitmap file '" + bitmap + "'\n");
-  ASSERT_EQ(tiledump_main(7, argv_of(dump).data()), 0);  // a bitmap for tilepatch
+  ASSERT_EQ(tiledump::tiledump_main(7, argv_of(dump).data()), 0);  // a bitmap for tilepatch
   // The output name is derived from the disk file's, on the heap.
   const std::string output = dir / "game.NEW.d88";
-  check_program(tilepatch_main, {"tilepatch", "--overwrite", "-t", "k", "-i", "1", "-d", game, bitmap}, dir.path(),
+  check_program(tilepatch::tilepatch_main, {"tilepatch", "--overwrite", "-t", "k", "-i", "1", "-d", game, bitmap}, dir.path(),
                 output, "write error '" + output + "'\nerror: write d88 image '" + output + "'\n");
   EXPECT_EQ(read_file(game), image);
   // d88info writes no file; it ends with 1 unless only the tally of sector
   // sizes could not be made.
   std::vector<std::string> info = {"d88info", game};
   std::vector<char*> argv = argv_of(info);
-  EXPECT_GT(walk([&] { return d88info_main(2, argv.data()); },
+  EXPECT_GT(walk([&] { return d88info::d88info_main(2, argv.data()); },
                  [](bool refused, int result, const std::string& out) {
                    EXPECT_EQ(result, refused && !says(out, "  sector sizes    ? (memory exhausted)") ? 1 : 0) << out;
                    EXPECT_EQ(out.find("memory exhaust") != std::string::npos, refused) << out;

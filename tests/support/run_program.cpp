@@ -1,4 +1,4 @@
-#include "tests/support/run_program.h"
+#include "support/run_program.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -4,8 +4,8 @@
 
 #include "d88/d88.h"
 #include "samples/sample_sheet.h"
-#include "tests/support/run_program.h"
-#include "tiledump/tiledump.h"
+#include "support/run_program.h"
+#include "export.h"
 
 namespace {
 
@@ -88,6 +88,7 @@ TEST_F(Tiledump, FailuresAndQuestions) {
       {{"pictures"}, 1, "already exists 'pictures'\noverwrite ? (Y or N): error: open 'pictures'\n"
                         "error: write bitmap file 'pictures'\n", "y\n"},
       {{"old.bmp"}, 1, asked + "error: write bitmap file 'old.bmp'\n", "n\n"},
+      {{""}, 1, "error: open ''\nerror: write bitmap file ''\n"},  // no such name
       // End of input is a refusal: the run neither hangs nor overwrites.
       {{"old.bmp"}, 1, asked + "\nerror: write bitmap file 'old.bmp'\n"},
       {{"-?", "old.bmp"}, 1, "...        -? |--help          print usage\nsupported disk image format is *.D88 only\n"},
@@ -99,7 +100,7 @@ TEST_F(Tiledump, FailuresAndQuestions) {
   // asked or opened.
   const uint8_t pixels[4] = {};
   for (const auto& [w, h, bits] : {std::tuple{-1, 2, 4}, {2, -1, 4}, {2, 2, 2}}) {
-    EXPECT_EQ(captured([&] { EXPECT_EQ(write_bitmap_file((dir / "old.bmp").c_str(), w, h, pixels, nullptr, bits, 0), -1); }),
+    EXPECT_EQ(captured([&] { EXPECT_EQ(tiledump::write_bitmap_file((dir / "old.bmp").c_str(), w, h, pixels, nullptr, bits, 0), -1); }),
               "error: create bitmap header\n");
   }
 }

@@ -6,8 +6,8 @@
 #include "common/file_ptr.h"
 #include "d88/d88.h"
 #include "shapes/shapes.h"
-#include "tests/support/run_program.h"
-#include "tilepatch/tilepatch.h"
+#include "support/run_program.h"
+#include "output_name.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ class Tilepatch : public testing::Test {
     ASSERT_EQ(create_bitmap_header(&info, width, height, 24), 0);
     std::vector<uint8_t> pixels;
     for (int i = 0; i < width * height; ++i) pixels.insert(pixels.end(), {uint8_t(colour), uint8_t(colour >> 8), uint8_t(colour >> 16)});
-    FilePtr file = open_file((dir / name).c_str(), "wb");
+    common::FilePtr file = common::open_file((dir / name).c_str(), "wb");
     ASSERT_EQ(write_bitmap(file.get(), &info, nullptr, pixels.data()), 0);
   }
   TempDir dir;
@@ -85,7 +85,7 @@ TEST_F(Tilepatch, DiskTypesOutputNamesAndQuestions) {
   check_runs(TILEPATCH_EXE, dir.path(), {{{"-t", "z", "-o", "kq-zorvan.d88", "--overwrite", "s.bmp"}, 0, ""}});
   EXPECT_TRUE(read_file(dir / "kq-zorvan.d88") == patched);
   const char* const names[][2] = {{"dir/game.old.d88", "dir/game.old.NEW.d88"}, {"d.old/game", "d.old/game.NEW"}};
-  for (const auto& [disk, output] : names) EXPECT_STREQ(derive_output_name(disk).get(), output);
+  for (const auto& [disk, output] : names) EXPECT_STREQ(tilepatch::derive_output_name(disk).get(), output);
 }
 
 TEST_F(Tilepatch, Failures) {
@@ -120,6 +120,7 @@ TEST_F(Tilepatch, Failures) {
       {{"-D", "kq-game.d88", "0", "1", "2", "3", "5", "s.bmp"}, 1, "error: illegal image index: 'kq-game.d88':5\n"},
       {{"-t", "z", "-d", "low.d88", "s.bmp"}, 1, "error: read d88 image 21/00/01\nerror: change shape data\n"},
       {{"-t", "v", "-d", "high.d88", "s.bmp"}, 1, "error: read d88 image 1D/00/01\nerror: change shape data\n"},
+      {{"-t", "z", "-o", "", "s.bmp"}, 1, "open error ''\nerror: write d88 image ''\n"},
       {{"-t", "z", "-o", "new/x.d88", "s.bmp"}, 1, "open error 'new/x.d88'\nerror: write d88 image 'new/x.d88'\n"},
       {{"-t", "z", "--verbose", "-o", "new/x.d88", "s.bmp"}, 1, "...error: write d88 image 'new/x.d88'\n"},
       {{"-?"}, 1, "...supported disk image format is *.D88 only\nwrite modified disk image to filename.NEW.ext if not specifyed\n"},

@@ -9,6 +9,8 @@
 #include <memory>
 #include <new>
 
+namespace common {
+
 // A zero-filled array of n elements, or null when memory runs out.
 template <class T>
 std::unique_ptr<T[]> try_make_array(std::size_t n) noexcept {
@@ -39,3 +41,5 @@ std::unique_ptr<T> try_make() noexcept {
     return nullptr;
   }
 }
+
+}  // namespace common

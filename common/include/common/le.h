@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace common {
+
 inline uint16_t le_get16(const uint8_t* p) {
   return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
@@ -30,3 +32,5 @@ inline uint8_t* le_put32(uint8_t* p, uint32_t value) {
   p[3] = static_cast<uint8_t>(value >> 24);
   return p + 4;
 }
+
+}  // namespace common

@@ -54,6 +54,8 @@ int draw_shapes(ShapeSheet* sheet, const Disk* disk, const ShapeRange* range);
 int change_shape_data(const ShapeSheet* sheet, Disk* disk,
                       const ShapeRange* range);
 
+namespace shapes {
+
 // Walks the run's sectors as the decoder and the encoder do, without reading
 // a shape or printing anything, to learn whether they would succeed. 0 when
 // every sector of the walk is present, has size code 1 and holds at least 256
@@ -61,3 +63,5 @@ int change_shape_data(const ShapeSheet* sheet, Disk* disk,
 // record in *c, *h and *r (each may be null).
 int check_shape_sectors(const Disk* disk, const ShapeRange* range, int* c,
                         int* h, int* r);
+
+}  // namespace shapes

@@ -1,10 +1,5 @@
-// The tiledump program: reads the shape sectors of two game disks held in D88
-// images (shapes 0 to 127 from the zorvan or far haven disk, 128 to 255 from
-// the kelmorane, vesto or duskhollow disk) and draws all 256 shapes into one
-// 256 x 256 bitmap of 4 bits per pixel.
-//
-// Everything is printed to standard output. The program is callable in
-// process (tiledump_main) so that a harness can run it many times.
+// The output side of tiledump: decoding the two shape ranges into the sheet
+// and writing it as a bitmap file.
 #pragma once
 
 #include <cstdint>
@@ -12,13 +7,7 @@
 #include "d88/d88.h"
 #include "shapes/shapes.h"
 
-// The whole program: parses the command line, loads the disks, decodes the
-// shapes and writes the bitmap. Returns the exit status: 0 once the bitmap
-// has been written, 1 on every failure and after --help.
-int tiledump_main(int argc, char** argv);
-
-// Writes the usage text, fourteen lines.
-void print_usage();
+namespace tiledump {
 
 // Writes width x height one-byte pixels (top row first) as a BMP file of
 // bit_count bits per pixel with the given palette. Unless overwrite is set,
@@ -35,3 +24,5 @@ int write_bitmap_file(const char* path, int32_t width, int32_t height,
 // otherwise 1 after the messages.
 int export_shapes(ShapeSheet* sheet, const Disk* disk1, const Disk* disk2,
                   const char* output, int overwrite);
+
+}  // namespace tiledump

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <memory>
 
+namespace common {
+
 struct FileCloser {
   void operator()(std::FILE* f) const noexcept {
     if (f != nullptr) std::fclose(f);
@@ -15,3 +17,5 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 inline FilePtr open_file(const char* path, const char* mode) {
   return FilePtr(std::fopen(path, mode));
 }
+
+}  // namespace common

@@ -83,6 +83,8 @@ int32_t get_d88_image_size(const DiskImage* image);
 
 // The first slot (0 to 163) whose track exists and whose first sector has
 // this cylinder and head; null if none. Values outside 0..255 match nothing.
+// A track exists when its sectors array is set, whatever its count says, so
+// such an array always holds at least its first record.
 Track* find_d88_track(const Disk* disk, int c, int h);
 
 // The first sector with record r in the track that find_d88_track finds;
@@ -94,7 +96,9 @@ Sector* find_d88_sector(const Disk* disk, int c, int h, int r);
 
 // Loads a whole file. The number of disks read, or -1 (the image is then
 // empty). The image must be empty on entry. Only a regular file shorter than
-// 2 GiB is read.
+// 2 GiB is read. The file is read whole into one buffer, whose pages go back
+// to the system disk by disk as they are parsed, so that a load needs little
+// more memory than the image it builds.
 int read_d88_image_from_file(DiskImage* image, const char* path);
 
 // Parses a file's bytes. The number of disks read, or -1 (image empty).
@@ -129,8 +133,10 @@ int write_d88_image_to_buffer(const DiskImage* image,
 int write_d88_disk_to_buffer(const Disk* disk, uint8_t* place, uint8_t** end,
                              int32_t room);
 
-// Saves the image. An existing file is replaced only once the new one is
-// completely written; on failure it is left as it was. 0 or -1.
+// Saves the image: the bytes of write_d88_image_to_buffer, laid out and
+// written one disk at a time through a buffer as long as the longest disk.
+// An existing file is replaced only once the new one is completely written;
+// on failure it is left as it was. 0 or -1.
 int write_d88_image_to_file(const DiskImage* image, const char* path);
 
 // Saves this one disk alone as a file. 0 or -1.

@@ -48,7 +48,8 @@ uint32_t get_le16(const uint8_t* cursor, const uint8_t** next);
 // ---- Header --------------------------------------------------------------
 
 // Fills info for an uncompressed picture. 0, or -1 for an unsupported bit
-// count or dimensions whose sizes do not fit 32 bits.
+// count, a width or height of 2^31 or more, or sizes that do not fit 32
+// bits. A width or height of 0 is a picture like any other, with no pixels.
 int create_bitmap_header(BitmapInfo* info, uint32_t width, uint32_t height,
                          uint16_t bit_count);
 
@@ -62,7 +63,8 @@ int check_bitmap_header(BitmapInfo* info);
 // ---- Writer --------------------------------------------------------------
 
 // Writes header, palette (zeros when palette is null) and rows bottom-up to
-// an open binary stream. 0 or -1. The caller closes the stream.
+// an open binary stream. pixels may be null only for a picture without rows
+// or columns. 0 or -1. The caller closes the stream.
 int write_bitmap(std::FILE* stream, const BitmapInfo* info,
                  const uint8_t* palette, const uint8_t* pixels);
 int write_bitmap_header(std::FILE* stream, const BitmapInfo* info);
@@ -85,7 +87,9 @@ int read_bitmap_palette(std::FILE* stream, uint8_t* palette, int count);
 // Converts width x height pixels from one bit count to another, matching
 // against target_palette where the target is indexed. *target is either null
 // (allocated here; release with free_bitmap_buffer) or a caller's buffer.
-// 0, -1 or -2.
+// The target is allocated and zero-filled before the bit counts and palettes
+// are checked, so after a refusal for those it holds zeros (and a fresh array
+// is still the caller's to release). 0, -1 or -2.
 int convert_bit_count(int32_t width, int32_t height, int32_t source_bits,
                       const uint8_t* source_palette,
                       const uint8_t* source_pixels, int32_t target_bits,

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace common {
+
 // Reads a disk index the way strtoul with base 0 reads an unsigned 32-bit
 // number (leading blanks, an optional sign, decimal, 0x hexadecimal or
 // leading-0 octal; a minus sign negates in unsigned arithmetic; a value too
@@ -16,3 +18,5 @@ int parse_disk_index(const char* text, int32_t* index);
 // when the name may be written (nothing there, or the answer was yes) and 0
 // when the user refused.
 int ask_overwrite(const char* path);
+
+}  // namespace common
