@@ -85,6 +85,12 @@ std::string captured(const std::function<void()>& fn) {
   return text;
 }
 
+Outcome outcome(const std::function<int()>& fn) {
+  int result = 0;
+  std::string out = captured([&] { result = fn(); });
+  return {result, out};
+}
+
 int with_file_limit(const std::function<int()>& fn) {
   std::fflush(stdout);
   const pid_t pid = ::fork();

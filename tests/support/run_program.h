@@ -33,6 +33,10 @@ std::vector<std::string> list_dir(const std::string& path);  // sorted names
 // What fn wrote to standard output (descriptor 1, so children's too).
 std::string captured(const std::function<void()>& fn);
 
+// A call's result and what it printed.
+using Outcome = std::pair<int, std::string>;
+Outcome outcome(const std::function<int()>& fn);
+
 // fn's result (its low byte) from a child process whose files cannot grow
 // past 10000 bytes: a write beyond fails as on a full disk.
 int with_file_limit(const std::function<int()>& fn);
