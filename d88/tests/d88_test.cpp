@@ -202,12 +202,12 @@ TEST(D88, WriterEntryPointsAndFiles) {
       {CALL(write_d88_image_to_buffer(&image, &buffer, nullptr)), {0, ""}},
       {CALL(write_d88_image_to_file(&image, nullptr)), bad("image_to_file")}, {CALL(write_d88_disk_to_file(nullptr, one.c_str())), bad("disk_to_file")},
       {CALL(write_d88_image_to_file(&image, no.c_str())), {-1, "open error '" + no + "'\n"}},
-      {CALL(write_d88_image_to_file(&image, all.c_str())), {0, ""}},
+      {[&] { return ++image.count, write_d88_image_to_file(&image, all.c_str()); }, {0, ""}},  // more than the list
       {CALL(write_d88_disk_to_file(disk, one.c_str())), {0, ""}},  // this one alone
       {CALL(write_d88_image_to_file(&none, empty.c_str())), {0, ""}},
       {CALL(with_file_limit([&] { return write_d88_image_to_file(&big, old.c_str()); })), {255, "write error '" + old + "'\n"}},
       // A sector of negative size: no file can hold the disk.
-      {CALL(disk->tracks[0].sectors[0].size = -1, write_d88_disk_to_buffer(disk, place.data(), &end, 0x6F0)),
+      {CALL(--image.count, disk->tracks[0].sectors[0].size = -1, write_d88_disk_to_buffer(disk, place.data(), &end, 0x6F0)),
        {-1, "write_d88_disk_to_buffer: disk size out of range\n"}},
       {CALL(write_d88_image_to_buffer(&image, &buffer, &length) - 10 * (buffer != nullptr) - 100 * length), {-1, too_large}},
       {CALL(write_d88_image_to_file(&image, old.c_str())), {-1, too_large + "write image data error '" + old + "'\n"}},
