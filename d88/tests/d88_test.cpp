@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
-#include <malloc.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <fstream>
 #include <memory>
 
 #include "d88/d88.h"
@@ -340,49 +336,6 @@ TEST(D88, ModelLookupsAndSizes) {
   free_d88_disk(&b, 0);
   EXPECT_EQ(get_d88_disk_size(&b), 688);
   free_d88_disk(nullptr, 0), free_d88_image(nullptr, 1);
-}
-
-// What op holds at its peak beyond what the process holds before and after
-// it, in percent of bytes (0 to 255), measured in a child of its own where
-// large blocks get mappings of their own, which go when they are freed.
-int transient_percent(const std::function<void()>& op, long bytes) {
-  const auto resident_kib = [] {
-    long size = 0, pages = 0;
-    std::ifstream("/proc/self/statm") >> size >> pages;
-    return pages * (::sysconf(_SC_PAGESIZE) / 1024);
-  };
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-    const long before = resident_kib();
-    op();
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const long held = std::max(before, resident_kib());
-    ::_exit(static_cast<int>(std::clamp((usage.ru_maxrss - held) * 102400 / bytes, 0L, 255L)));
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
-}
-
-// One disk is 5% of the image; a second copy of the image would be 100%.
-TEST(D88, SavingAndLoadingHoldLittleMoreThanTheImage) {
-  const char* preload = std::getenv("LD_PRELOAD");
-  if (preload != nullptr && std::strstr(preload, "vgpreload") != nullptr) {
-    GTEST_SKIP() << "under valgrind, whose own heap makes resident sizes meaningless";
-  }
-  TempDir dir;
-  const std::string path = dir / "many.d88";
-  Image image, back;
-  for (int i = 0; i < 20; ++i, ++image.count) {
-    Disk* disk = create_d88_disk("MANY", 0);
-    disk->next = std::exchange(image.first, disk);
-  }
-  ASSERT_EQ(write_d88_image_to_file(&image, path.c_str()), 0);
-  const long bytes = get_d88_image_size(&image);
-  EXPECT_LT(transient_percent([&] { write_d88_image_to_file(&image, path.c_str()); }, bytes), 25);
-  EXPECT_LT(transient_percent([&] { read_d88_image_from_file(&back, path.c_str()); }, bytes), 25);
 }
 
 }  // namespace
