@@ -6,34 +6,35 @@
 #include "bitmap/bitmap.h"
 #include "d88/d88.h"
 #include "d88info/d88info.h"
+#include "faults/fault_alloc.h"
 #include "samples/sample_disk.h"
 #include "shapes/shapes.h"
-#include "faults/fault_alloc.h"
 #include "support/run_program.h"
 #include "tiledump/tiledump.h"
 #include "tilepatch/tilepatch.h"
 
 namespace {
 
-// Runs op with its 1st, 2nd ... allocation refused until a run gets through,
-// handing each to check (refused or not, result, what it printed). A run
-// that leaves operator new blocks behind fails. The number of refused runs.
-long walk(const std::function<int()>& op, const std::function<void(bool, int, const std::string&)>& check) {
+// Runs op (which allocates nothing itself) with its 1st, 2nd ... allocation
+// refused until a run gets through, handing each to check: refused or not,
+// the result and what was printed. A run that leaves operator new blocks
+// behind fails. The number of refused runs.
+long walk(const std::function<int()>& op, const std::function<void(bool, const Outcome&)>& check) {
   for (long n = 1;; ++n) {
     SCOPED_TRACE("allocation " + std::to_string(n) + " refused");
     bool refused = false;
-    int result = 0;
     long left = 0;
-    const std::string out = captured([&] {
+    const Outcome got = outcome([&] {
       const long live = live_new_blocks();
       fail_nth_allocation(n);
-      result = op();
+      const int result = op();
       refused = armed_allocation_failed();
       fail_nth_allocation(0);
       left = live_new_blocks() - live;
+      return result;
     });
     EXPECT_EQ(left, 0) << "blocks left behind";
-    check(refused, result, out);
+    check(refused, got);
     if (!refused || testing::Test::HasFailure()) return n - 1;
   }
 }
@@ -43,14 +44,13 @@ bool says(const std::string& out, const std::string& line) { return ("\n" + out)
 // Two disks holding only the shape tracks: few enough allocations to walk.
 std::string shape_disk_image() {
   ScopedDiskImage holder;
-  for (uint32_t d = 0; d < 2; ++d) {
+  for (uint32_t d = 0; d < 2; ++d, ++holder.image.count) {
     Disk* disk = create_d88_disk("SHAPES", 0);
     for (int slot = 0; slot < D88_TRACK_MAX; ++slot) {
       if (slot < 0x1C * 2 || slot > 0x22 * 2 + 1) disk->tracks[slot] = Track{};
     }
     fill_pseudo_random(disk, 0x2545F491u + d);
     disk->next = std::exchange(holder.image.first, disk);
-    ++holder.image.count;
   }
   std::unique_ptr<uint8_t[]> buffer;
   int32_t length = 0;
@@ -60,66 +60,51 @@ std::string shape_disk_image() {
 
 TEST(Faults, Libraries) {
   TempDir dir;
-  const std::string path = dir / "game.d88";  // made before the walk: its op allocates nothing itself
+  const std::string path = dir / "game.d88";
   write_file(path, shape_disk_image());
   ScopedDiskImage loaded;  // emptied after a failure
-  EXPECT_GT(walk([&] {
-                  const int disks = read_d88_image_from_file(&loaded.image, path.c_str());
-                  const bool kept = loaded.image.first != nullptr;
-                  free_d88_image(&loaded.image, 0);
-                  return disks * 10 + kept;
-                },
-                [](bool refused, int result, const std::string& out) {
-                  EXPECT_EQ(result, refused ? -10 : 21);
-                  EXPECT_EQ(says(out, "memory exhaust!"), refused) << out;
-                }),
-            0);
   const uint8_t records[3] = {7, 1, 200}, size_codes[3] = {1, 2, 3};
-  EXPECT_GT(walk([&] {
-                   DiskImage* image = create_d88_image();
-                   Disk* disk = image ? create_d88_disk("BLANK", 9) : nullptr;
-                   const bool made = disk && create_d88_custom_sectors(0, 0, records, size_codes, 3, 0);
-                   free_d88_disk(disk, 1), free_d88_image(image, 1);
-                   return made ? 0 : -1;
-                 },
-                 [](bool refused, int result, const std::string& out) {
-                   EXPECT_EQ(result, refused ? -1 : 0);
-                   EXPECT_EQ(says(out, "memory exhaust!"), refused) << out;
-                 }),
-            0);
-  const auto memory = [](bool refused, int result, const std::string& out) {
-    EXPECT_EQ(result, refused ? -2 : 0);
-    EXPECT_EQ(out, refused ? "error: memory exhaust!\n" : "");
-  };
+  const std::function<int()> d88_ops[] = {
+      [&] {
+        const int disks = read_d88_image_from_file(&loaded.image, path.c_str()), kept = loaded.image.first != nullptr;
+        return free_d88_image(&loaded.image, 0), disks * 10 + kept;
+      },
+      [&] {
+        DiskImage* image = create_d88_image();
+        Disk* disk = image ? create_d88_disk("BLANK", 9) : nullptr;
+        const bool made = disk && create_d88_custom_sectors(0, 0, records, size_codes, 3, 0);
+        return free_d88_disk(disk, 1), free_d88_image(image, 1), made ? 21 : -10;
+      }};
+  for (const auto& op : d88_ops) {
+    EXPECT_GT(walk(op, [](bool refused, const Outcome& got) {
+                EXPECT_EQ(got.first, refused ? -10 : 21);
+                EXPECT_EQ(says(got.second, "memory exhaust!"), refused) << got.second;
+              }), 0);
+  }
   BitmapInfo info;
   const std::vector<uint8_t> pixels(3 * 16 * 16, 0x80);
   std::FILE* file = std::tmpfile();
   ASSERT_EQ(create_bitmap_header(&info, 16, 16, 4), 0);
   ASSERT_EQ(write_bitmap(file, &info, shape_palette, pixels.data()), 0);
   uint8_t *palette = nullptr, *target = nullptr;
-  EXPECT_GT(walk([&] {
-                   std::rewind(file);
-                   const int result = read_bitmap(file, &info, &palette, &target, 0);
-                   free_bitmap_buffer(std::exchange(palette, nullptr)), free_bitmap_buffer(std::exchange(target, nullptr));
-                   return result;
-                 },
-                 memory),
-            0);
+  const std::function<int()> bitmap_ops[] = {
+      [&] { return std::rewind(file), read_bitmap(file, &info, &palette, &target, 0); },
+      [&] { return convert_bit_count(16, 16, 24, nullptr, pixels.data(), 4, shape_match_palette, &target); }};
+  for (const auto& op : bitmap_ops) {
+    EXPECT_GT(walk([&] {
+                     const int result = op();
+                     return free_bitmap_buffer(std::exchange(palette, nullptr)), free_bitmap_buffer(std::exchange(target, nullptr)), result;
+                   },
+                   [](bool refused, const Outcome& got) { EXPECT_EQ(got, Outcome(refused ? -2 : 0, refused ? "error: memory exhaust!\n" : "")); }),
+              0);
+  }
   std::fclose(file);
-  EXPECT_GT(walk([&] {
-                   const int result = convert_bit_count(16, 16, 24, nullptr, pixels.data(), 4, shape_match_palette, &target);
-                   free_bitmap_buffer(std::exchange(target, nullptr));
-                   return result;
-                 },
-                 memory),
-            0);
 }
 
 std::vector<char*> argv_of(std::vector<std::string>& args) {
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  return argv;
+  return argv.push_back(nullptr), argv;
 }
 
 // A program run over an existing output, with each allocation refused, then
@@ -130,16 +115,14 @@ void check_program(int (*main_fn)(int, char**), std::vector<std::string> args, c
   const auto run = [&] { return main_fn(static_cast<int>(args.size()), argv.data()); };
   write_file(output, "old");
   const std::vector<std::string> before = list_dir(dir);
-  EXPECT_GT(walk(run,
-                 [&](bool refused, int result, const std::string& out) {
-                   EXPECT_EQ(result, refused ? 1 : 0) << out;
-                   EXPECT_EQ(out.find("memory exhaust") != std::string::npos, refused) << out;
-                   EXPECT_EQ(read_file(output) == "old", refused);
-                   EXPECT_EQ(list_dir(dir), before);
-                 }),
-            0);
+  EXPECT_GT(walk(run, [&](bool refused, const Outcome& got) {
+              EXPECT_EQ(got.first, refused ? 1 : 0) << got.second;
+              EXPECT_EQ(got.second.find("memory exhaust") != std::string::npos, refused) << got.second;
+              EXPECT_EQ(read_file(output) == "old", refused);
+              EXPECT_EQ(list_dir(dir), before);
+            }), 0);
   write_file(output, "old");
-  EXPECT_EQ(captured([&] { EXPECT_EQ(with_file_limit(run), 1); }), full_disk);
+  EXPECT_EQ(outcome([&] { return with_file_limit(run); }), Outcome(1, full_disk));
   EXPECT_EQ(read_file(output), "old");
   EXPECT_EQ(list_dir(dir), before);
 }
@@ -149,25 +132,22 @@ TEST(Faults, Programs) {
   const std::string image = shape_disk_image(), bitmap = dir / "sheet.bmp", game = dir / "game.d88";
   write_file(game, image);
   std::vector<std::string> dump = {"tiledump", "--overwrite", "-D", game, "0", "1", bitmap};
-  check_program(tiledump::tiledump_main, dump, dir.path(), bitmap,
-                "error: write_bitmap() - can't write bitmap data\nerror: write bitmap '" + bitmap +
-                    "'\nerror: write bitmap file '" + bitmap + "'\n");
+  check_program(tiledump::tiledump_main, dump, dir.path(), bitmap, "error: write_bitmap() - can't write bitmap data\n"
+                "error: write bitmap '" + bitmap + "'\nerror: write bitmap file '" + bitmap + "'\n");
   ASSERT_EQ(tiledump::tiledump_main(7, argv_of(dump).data()), 0);  // a bitmap for tilepatch
   // The output name is derived from the disk file's, on the heap.
   const std::string output = dir / "game.NEW.d88";
-  check_program(tilepatch::tilepatch_main, {"tilepatch", "--overwrite", "-t", "k", "-i", "1", "-d", game, bitmap}, dir.path(),
-                output, "write error '" + output + "'\nerror: write d88 image '" + output + "'\n");
+  check_program(tilepatch::tilepatch_main, {"tilepatch", "--overwrite", "-t", "k", "-i", "1", "-d", game, bitmap},
+                dir.path(), output, "write error '" + output + "'\nerror: write d88 image '" + output + "'\n");
   EXPECT_EQ(read_file(game), image);
   // d88info writes no file; it ends with 1 unless only the tally of sector
   // sizes could not be made.
   std::vector<std::string> info = {"d88info", game};
   std::vector<char*> argv = argv_of(info);
-  EXPECT_GT(walk([&] { return d88info::d88info_main(2, argv.data()); },
-                 [](bool refused, int result, const std::string& out) {
-                   EXPECT_EQ(result, refused && !says(out, "  sector sizes    ? (memory exhausted)") ? 1 : 0) << out;
-                   EXPECT_EQ(out.find("memory exhaust") != std::string::npos, refused) << out;
-                 }),
-            0);
+  EXPECT_GT(walk([&] { return d88info::d88info_main(2, argv.data()); }, [](bool refused, const Outcome& got) {
+              EXPECT_EQ(got.first, refused && !says(got.second, "  sector sizes    ? (memory exhausted)")) << got.second;
+              EXPECT_EQ(got.second.find("memory exhaust") != std::string::npos, refused) << got.second;
+            }), 0);
 }
 
 }  // namespace
