@@ -28,6 +28,11 @@ def read(name):
         return f.read()
 
 
+def write(name, data):
+    with open(name, "wb") as f:
+        f.write(data)
+
+
 def ppm(data):
     magic, width, height, depth, raster = data.split(maxsplit=4)
     assert (magic, width, height, depth) == (b"P6", b"256", b"256", b"255")
@@ -45,7 +50,7 @@ def magick(*options, prefix="BMP3:"):
 
 
 def netpbm(*options):
-    return lambda src, out: open(out, "wb").write(run_ok(["ppmtobmp", *options], run_ok(["bmptopnm", src])))
+    return lambda src, out: write(out, run_ok(["ppmtobmp", *options], run_ok(["bmptopnm", src])))
 
 
 def pillow(mode, full_palette=False):
@@ -95,8 +100,7 @@ def check_tool(tool, tilepatch):
     indexes = [i for row in rows for byte in row for i in (byte >> 4, byte & 15)]
     if sorted(set(indexes)) != list(range(8)) or TOOLS[tool][1]("sheet.bmp") != [PALETTE[i] for i in indexes]:
         sys.exit(f"FAIL: {tool} does not read the sheet in its palette colours")
-    with open("bw.bmp", "wb") as f:  # every colour but 0 becomes 7
-        f.write(sheet[:118] + bytes((b >> 4 and 0x70) | (b & 15 and 7) for b in sheet[118:]))
+    write("bw.bmp", sheet[:118] + bytes((b >> 4 and 0x70) | (b & 15 and 7) for b in sheet[118:]))  # colours but 0: 7
     for picture in ("sheet", "bw"):
         run_ok([tilepatch, *GAME, "-o", picture + ".d88", picture + ".bmp"])
     failures = 0
@@ -125,8 +129,7 @@ def check_floptool(tilepatch, d88_flat):
         disks.append(game[:size])
         game = game[size:]
     for i, disk in enumerate(disks):
-        with open("disk.d88", "wb") as f:
-            f.write(disk)
+        write("disk.d88", disk)
         found = run_ok(["floptool", "identify", "disk.d88"]).decode()
         run_ok(["floptool", "flopconvert", "d88", "2d", "disk.d88", "disk.flat"])
         same = " - d88" in found and read("disk.flat") == run_ok([d88_flat, "disk.d88", "0"]) != b""
