@@ -33,38 +33,31 @@ std::pair<int, std::string> run(bool verbose, const std::function<int()>& call) 
   return {result, out};
 }
 
-// The half row twice in row 0 of shape 0 (planes 0 to 2, both halves) and
-// of single-plane shape 96; bit 3 never reaches the disk.
-TEST(Shapes, BitOrderAndPlanes) {
-  const struct { uint8_t pixels[8]; Bytes bytes; } cases[] = {
-      {{1, 1, 1, 1, 0, 0, 0, 0}, {0xAA, 0xAA, 0, 0, 0xAA}}, {{0, 0, 0, 0, 1, 1, 1, 1}, {0x55, 0x55, 0, 0, 0x55}},
-      {{3, 5, 0, 0, 0, 0, 6, 0}, {0xA0, 0xA0, 0x84, 0x24, 0xA4}}, {{8, 9, 8, 9, 8, 9, 8, 9}, {0x33, 0x33, 0, 0, 0x33}}};
+// One pixel of a colour in a shape sets exactly the listed bytes: a plane's
+// row is two bytes, left pixel in the top bit of the odd bits; bit 3 never
+// reaches the disk; upper shapes go four to two sectors.
+TEST(Shapes, EachPixelInItsPlace) {
+  struct Byte { int c, h, r, at, value; };
+  const struct { int shape, x, row, colour; std::vector<Byte> bytes; } cases[] = {
+      {2, 0, 15, 2, {{0x20, 1, 0x10, 254, 0x80}}}, {2, 0, 0, 4, {{0x21, 0, 1, 0, 0x80}}},
+      {126, 0, 15, 1, {{0x22, 0, 7, 222, 0x80}}}, {127, 0, 15, 4, {{0x22, 0, 8, 62, 0x80}}},
+      {128, 0, 0, 1, {{0x1C, 1, 9, 0, 0x80}}}, {131, 0, 15, 4, {{0x1C, 1, 10, 126, 0x80}}},
+      {132, 0, 0, 1, {{0x1C, 1, 11, 0, 0x80}}}, {255, 0, 15, 4, {{0x1E, 1, 8, 126, 0x80}}},
+      {0, 1, 0, 11, {{0x20, 1, 0x10, 0, 0x20}, {0x20, 1, 0x10, 32, 0x20}}}, {0, 10, 0, 1, {{0x20, 1, 0x10, 1, 0x08}}},
+      {96, 3, 0, 6, {{0x22, 0, 4, 0, 0x02}}}, {0, 4, 0, 4, {{0x20, 1, 0x10, 64, 0x40}}},
+      {0, 13, 0, 2, {{0x20, 1, 0x10, 33, 0x10}}}, {0, 6, 1, 1, {{0x20, 1, 0x10, 2, 0x04}}},
+      {0, 15, 0, 1, {{0x20, 1, 0x10, 1, 0x01}}}};
   for (const auto& c : cases) {
     auto sheet = std::make_unique<ShapeSheet>();
-    for (int x = 0; x < 16; ++x) sheet->pixels[px(0, x, 0)] = sheet->pixels[px(96, x, 0)] = c.pixels[x % 8];
-    auto disk = make_disk(0x5A);
-    ASSERT_EQ(change_shape_data(sheet.get(), disk.get(), &lower_shape_range), 0);
-    const uint8_t *first = data(disk.get(), 0x20, 1, 0x10), *one = data(disk.get(), 0x22, 0, 4);
-    EXPECT_EQ(Bytes({first[0], first[1], first[32], first[64], one[0]}), c.bytes);
-  }
-}
-
-// One pixel in one plane is one 0x80 byte, upper shapes four to two sectors.
-TEST(Shapes, EachRowInItsPlace) {
-  const struct { int shape, plane, row, c, h, r, byte; } places[] = {
-      {2, 1, 15, 0x20, 1, 0x10, 254}, {2, 2, 0, 0x21, 0, 1, 0}, {126, 0, 15, 0x22, 0, 7, 222},
-      {127, 2, 15, 0x22, 0, 8, 62}, {128, 0, 0, 0x1C, 1, 9, 0}, {131, 2, 15, 0x1C, 1, 10, 126},
-      {132, 0, 0, 0x1C, 1, 11, 0}, {255, 2, 15, 0x1E, 1, 8, 126}};
-  for (const auto& p : places) {
-    auto sheet = std::make_unique<ShapeSheet>();
-    sheet->pixels[px(p.shape, 0, p.row)] = static_cast<uint8_t>(single(p.shape) ? 5 : 1 << p.plane);
+    sheet->pixels[px(c.shape, c.x, c.row)] = static_cast<uint8_t>(c.colour);
     auto disk = make_disk(0);
-    ASSERT_EQ(change_shape_data(sheet.get(), disk.get(), p.shape < 128 ? &lower_shape_range : &upper_shape_range), 0);
+    ASSERT_EQ(change_shape_data(sheet.get(), disk.get(), c.shape < 128 ? &lower_shape_range : &upper_shape_range), 0);
     int set = 0;
     for (const Track& t : disk->tracks) {
       for (int i = 0; i < t.count * 256; ++i) set += t.sectors[i / 256].data[i % 256] != 0;
     }
-    EXPECT_EQ(std::pair(set, data(disk.get(), p.c, p.h, p.r)[p.byte]), std::pair(1, uint8_t{0x80})) << p.shape;
+    EXPECT_EQ(set, static_cast<int>(c.bytes.size())) << c.shape << " " << c.x;
+    for (const Byte& b : c.bytes) EXPECT_EQ(data(disk.get(), b.c, b.h, b.r)[b.at], b.value) << c.shape << " " << c.x;
   }
 }
 
