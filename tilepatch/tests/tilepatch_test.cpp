@@ -30,25 +30,26 @@ class Tilepatch : public testing::Test {
   TempDir dir;
 };
 
-// Every disk of the walk takes its own range; only shape bytes change.
+// Every disk takes its own range of shapes, by position with -D and by type
+// with -t (whose keyword also names the default file), and only shape bytes
+// change; then the questions before an output is replaced.
 TEST_F(Tilepatch, PatchesEachDiskWithItsRange) {
   dump({"-D", "kq-game.d88", "0", "1", "a.bmp"});
   write_flat_bitmap("black.bmp", 0);
-  write_flat_bitmap("white.bmp", 0xFFFFFF);
-  write_flat_bitmap("tall.bmp", 0xF0F0F0, 256, 257);  // nearest to white
+  write_flat_bitmap("s.bmp", 0xF0F0F0, 256, 257);  // the top rows count; nearest to white
+  const std::string q = "overwrite ? (Y or N): ", asked = "already exists 'kq-zorvan.NEW.d88'\n" + q;
   check_runs(TILEPATCH_EXE, dir.path(), {
       {{"-D", "kq-game.d88", "4", "3", "2", "1", "0", "-o", "a.d88", "a.bmp"}, 0, ""},
       {{"--multi-disk", "kq-game.d88", "0", "1", "2", "3", "4", "--output", "black.d88", "black.bmp"}, 0, ""},
-      {{"-D", "kq-game.d88", "0", "1", "2", "3", "4", "-o", "white.d88", "tall.bmp"}, 0, ""},
-  });
-  dump({"-D", "a.d88", "4", "3", "b.bmp"});
-  EXPECT_TRUE(read_file(dir / "b.bmp") == read_file(dir / "a.bmp"));
-  dump({"-D", "white.d88", "0", "1", "w1.bmp"});
-  for (const auto& [lower, upper] : {std::pair{"4", "2"}, {"0", "3"}}) {
-    dump({"-D", "white.d88", lower, upper, "w.bmp"});
-    EXPECT_TRUE(read_file(dir / "w.bmp") == read_file(dir / "w1.bmp")) << lower << upper;
+      {{"-D", "kq-game.d88", "0", "1", "2", "3", "4", "-o", "white.d88", "s.bmp"}, 0, ""},
+      {{"-t", "Z", "s.bmp"}, 0, ""}, {{"--type", "KELMORANE", "s.bmp"}, 0, ""}, {{"-t", "vesto", "s.bmp"}, 0, ""},
+      {{"-t", "dh", "s.bmp"}, 0, ""}, {{"-t", "FarHaven", "s.bmp"}, 0, ""},
+      {{"-t", "fh", "--disk", "kq-farhaven.d88", "--index", "0", "s.bmp", "-o", "f.d88"}, 0, ""},
+      {{"-t", "z", "s.bmp"}, 255, asked, "n\n"}, {{"-t", "z", "s.bmp"}, 255, asked + "\n"}});
+  for (const auto& [lower, upper] : {std::pair{"4", "3"}, {"0", "2"}, {"4", "1"}}) {
+    dump({"-D", "a.d88", lower, upper, "b.bmp"});
+    EXPECT_TRUE(read_file(dir / "b.bmp") == read_file(dir / "a.bmp")) << lower << upper;
   }
-  EXPECT_TRUE(read_file(dir / "w1.bmp").substr(118) == std::string(32768, '\x77'));
   // A byte that black and white leave alike is no shape byte.
   const std::string game = read_file(dir / "kq-game.d88"), a = read_file(dir / "a.d88");
   const std::string black = read_file(dir / "black.d88"), white = read_file(dir / "white.d88");
@@ -59,33 +60,19 @@ TEST_F(Tilepatch, PatchesEachDiskWithItsRange) {
     changed += a[i] != game[i];
   }
   EXPECT_GT(changed, 0u);
-}
-
-TEST_F(Tilepatch, DiskTypesOutputNamesAndQuestions) {
-  write_flat_bitmap("s.bmp", 0xFFFFFF);
-  const std::string q = "overwrite ? (Y or N): ", asked = "already exists 'kq-zorvan.NEW.d88'\n" + q;
-  check_runs(TILEPATCH_EXE, dir.path(), {
-      {{"-t", "Z", "s.bmp"}, 0, ""}, {{"--type", "KELMORANE", "s.bmp"}, 0, ""}, {{"-t", "vesto", "s.bmp"}, 0, ""},
-      {{"-t", "dh", "s.bmp"}, 0, ""}, {{"-t", "FarHaven", "s.bmp"}, 0, ""},
-      {{"-t", "fh", "--disk", "kq-farhaven.d88", "--index", "0", "s.bmp", "-o", "f.d88"}, 0, ""},
-      {{"-t", "z", "s.bmp"}, 255, asked, "n\n"}, {{"-t", "z", "s.bmp"}, 255, asked + "\n"},
-  });
-  for (const char* name : {"zorvan", "kelmorane", "vesto", "duskhollow", "farhaven"}) {
-    const std::string patched = std::string("kq-") + name + ".NEW.d88";
-    write_file(dir / "copy.d88", read_file(dir / patched));
-    check_runs(TILEPATCH_EXE, dir.path(), {{{"-t", name, "-d", "copy.d88", "--overwrite", "s.bmp"}, 0, ""}});
-    EXPECT_TRUE(read_file(dir / "copy.NEW.d88") == read_file(dir / patched)) << name;  // already patched
+  // The single-disk files are the game file's disks.
+  const char* const names[] = {"zorvan", "kelmorane", "vesto", "duskhollow", "farhaven"};
+  for (int d = 0; d < 5; ++d) {
+    EXPECT_TRUE(read_file(dir / ("kq-" + std::string(names[d]) + ".NEW.d88")) == white.substr(d * 348848, 348848)) << names[d];
   }
   EXPECT_TRUE(read_file(dir / "f.d88") == read_file(dir / "kq-farhaven.NEW.d88"));
-  const std::string zorvan = read_file(dir / "kq-zorvan.d88"), patched = read_file(dir / "kq-zorvan.NEW.d88");
+  const std::string patched = read_file(dir / "kq-zorvan.NEW.d88");
   write_file(dir / "kq-zorvan.NEW.d88", "earlier output");
-  check_runs(TILEPATCH_EXE, dir.path(), {{{"-t", "z", "s.bmp"}, 0, asked, "y"}});
-  EXPECT_TRUE(read_file(dir / "kq-zorvan.NEW.d88") == patched);
-  // Onto the input itself; the image is already in memory.
-  check_runs(TILEPATCH_EXE, dir.path(), {{{"-t", "z", "-o", "kq-zorvan.d88", "--overwrite", "s.bmp"}, 0, ""}});
-  EXPECT_TRUE(read_file(dir / "kq-zorvan.d88") == patched);
-  const char* const names[][2] = {{"dir/game.old.d88", "dir/game.old.NEW.d88"}, {"d.old/game", "d.old/game.NEW"}};
-  for (const auto& [disk, output] : names) EXPECT_STREQ(tilepatch::derive_output_name(disk).get(), output);
+  check_runs(TILEPATCH_EXE, dir.path(), {{{"-t", "z", "s.bmp"}, 0, asked, "y"},
+                                         {{"-t", "z", "-o", "kq-zorvan.d88", "--overwrite", "s.bmp"}, 0, ""}});  // onto the input
+  EXPECT_TRUE(read_file(dir / "kq-zorvan.NEW.d88") == patched && read_file(dir / "kq-zorvan.d88") == patched);
+  const char* const outputs[][2] = {{"dir/game.old.d88", "dir/game.old.NEW.d88"}, {"d.old/game", "d.old/game.NEW"}};
+  for (const auto& [disk, output] : outputs) EXPECT_STREQ(tilepatch::derive_output_name(disk).get(), output);
 }
 
 TEST_F(Tilepatch, Failures) {
