@@ -104,8 +104,8 @@ Outcome read_from(std::FILE* f, Buffers* b, bool want_palette) {
 // which counts as missing and is "corrected".
 TEST(Bitmap, WritesAndReadsBack) {
   const struct { uint32_t w, h; uint16_t bits; Bytes pixels, rows; } cases[] = {
-      {10, 2, 1, {0, 5, 0, 1, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {0x80, 0x40, 0, 0, 0x50, 0xC0, 0, 0}},
-      {3, 2, 4, {0x1, 0x2, 0x13, 0xF, 0x0, 0xA}, {0xF0, 0xA0, 0, 0, 0x12, 0x30, 0, 0}},
+      {10, 2, 1, {0, 5, 0, 1, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 0, 1}, {0x81, 0x40, 0, 0, 0x50, 0xC0, 0, 0}},
+      {3, 2, 4, {0x1, 0x3, 0x13, 0xF, 0x1, 0xA}, {0xF1, 0xA0, 0, 0, 0x13, 0x30, 0, 0}}, {2, 1, 4, {1, 0xE}, {0x1E, 0, 0, 0}},
       {5, 1, 8, {1, 2, 3, 4, 5}, {1, 2, 3, 4, 5, 0, 0, 0}}, {3, 1, 16, {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6, 0, 0}},
       {1, 2, 24, {1, 2, 3, 4, 5, 6}, {4, 5, 6, 0, 1, 2, 3, 0}},
       {1, 2, 32, {1, 2, 3, 4, 5, 6, 7, 8}, {5, 6, 7, 8, 1, 2, 3, 4}},
@@ -170,7 +170,7 @@ TEST(Bitmap, WriteRefusalsAndFailures) {
   // Room for part of the file only: each part fails in turn.
   const struct { uint32_t w, h; uint16_t bits; size_t room; bool palette; std::string part; } rooms[] = {
       {256, 256, 4, 53, true, "bitmap header"}, {256, 256, 4, 117, true, "palette"}, {256, 256, 4, 117, false, "palette"},
-      {256, 256, 4, 118 + 0x7FFF, true, "bitmap data"}, {16, 2, 1, 62, true, "bitmap data"},
+      {256, 256, 4, 118 + 0x7FFF, true, "bitmap data"}, {32, 2, 1, 62, true, "bitmap data"},
       {1, 2, 24, 56, true, "bitmap data"}, {1, 2, 24, 57, true, "bitmap data"}};
   std::vector<char> space;
   for (const auto& r : rooms) {
