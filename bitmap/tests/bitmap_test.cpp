@@ -257,8 +257,9 @@ TEST(Bitmap, ConvertsBetweenDepths) {
   // Exact first, else nearest (unweighted), ties to the lowest index.
   const Bytes near = {0, 0, 40, 0, 0, 39, 0, 0, 9, 9, 9, 0, 9, 9, 9, 0, 0, 0, 0, 0};
   EXPECT_EQ(std::vector<int>({find_nearest_color(0, 0, 0, near.data(), 5), find_nearest_color(0, 0, 0, near.data(), 2),
-                              find_nearest_color(9, 9, 8, near.data(), 4), find_nearest_color(9, 9, 8, nullptr, 4)}),
-            std::vector<int>({4, 1, 2, 0}));
+                              find_nearest_color(9, 9, 8, near.data(), 4), find_nearest_color(9, 9, 8, nullptr, 4),
+                              find_nearest_color(9, 9, 9, near.data() + 4, 0)}),
+            std::vector<int>({4, 1, 2, 0, 0}));
   // Refused for a size or a source that cannot be, before there is a target.
   const Bytes px(16, 1);
   EXPECT_EQ(std::vector<int>({convert_bit_count(-1, 2, 24, nullptr, px.data(), 24, nullptr, &target),
