@@ -66,6 +66,7 @@ TEST_F(Tiledump, FailuresAndQuestions) {
     ASSERT_EQ(write_d88_disk_to_file(disk.get(), (dir / name).c_str()), 0);
   }
   ASSERT_EQ(::mkdir((dir / "pictures").c_str(), 0755), 0);
+  write_file(dir / "tiny.d88", "too short for a disk");
   const std::string none = "error: no disk name", index = "error: no image index";
   const std::string upper = "kelmorane/vesto/duskhollow", lower = "zorvan/far haven";
   check_runs(TILEDUMP_EXE, dir.path(), {
@@ -82,6 +83,7 @@ TEST_F(Tiledump, FailuresAndQuestions) {
       {{"-D", "kq-game.d88", "0", "-1", "o.bmp"}, 1, "error: illegal image index: 'kq-game.d88':-1\n"},
       {{"-d1", "absent.d88", "o.bmp"}, 1, "open error 'absent.d88'\nerror: read d88 image 'absent.d88'\n"},
       {{"-d2", "absent.d88", "o.bmp"}, 1, "...error: read d88 image 'absent.d88'\n"},
+      {{"-d1", "tiny.d88", "o.bmp"}, 1, "data size too short ... garbage? ... ignored\nerror: illegal image index: 'tiny.d88':0\n"},
       {{"-d1", "low.d88", "o.bmp"}, 1, "error: read d88 image 20/01/10\nerror: draw shapes\n"},
       {{"-d2", "high.d88", "o.bmp"}, 1, "error: read d88 image 1E/01/08\nerror: draw shapes\n"},
       // An existing target that cannot be replaced, after a yes.
@@ -97,12 +99,14 @@ TEST_F(Tiledump, FailuresAndQuestions) {
   check_runs(TILEDUMP_EXE, dir.path(), {{{"old.bmp"}, 0, asked, "y\n"}});
   EXPECT_TRUE(read_file(dir / "old.bmp") == expected_bitmap('Z', 'K'));
   // A size the bitmap library cannot describe is refused before anything is
-  // asked or opened.
+  // asked or opened; one without columns is a bitmap like any other.
   const uint8_t pixels[4] = {};
-  for (const auto& [w, h, bits] : {std::tuple{-1, 2, 4}, {2, -1, 4}, {2, 2, 2}}) {
-    EXPECT_EQ(captured([&] { EXPECT_EQ(tiledump::write_bitmap_file((dir / "old.bmp").c_str(), w, h, pixels, nullptr, bits, 0), -1); }),
-              "error: create bitmap header\n");
+  const std::string path = dir / "old.bmp";
+  for (const auto& [w, h, bits, expected] : {std::tuple{-1, 2, 4, -1}, {2, -1, 4, -1}, {2, 2, 2, -1}, {0, 2, 4, 0}}) {
+    EXPECT_EQ(outcome([&] { return tiledump::write_bitmap_file(path.c_str(), w, h, pixels, nullptr, bits, 1); }),
+              Outcome(expected, expected ? "error: create bitmap header\n" : "")) << w << h << bits;
   }
+  EXPECT_EQ(read_file(path).size(), 118u);
 }
 
 }  // namespace

@@ -80,6 +80,7 @@ TEST_F(Tilepatch, Failures) {
   write_flat_bitmap("narrow.bmp", 0xFFFFFF, 255);
   write_flat_bitmap("low.bmp", 0xFFFFFF, 256, 255);
   write_file(dir / "text.bmp", "not a bitmap");
+  write_file(dir / "tiny.d88", "too short for a disk");
   // Shape sectors holding 128 of the 256 bytes their code promises.
   for (const auto& [name, c] : {std::pair{"low.d88", 0x21}, {"high.d88", 0x1D}}) {
     std::unique_ptr<Disk> disk(create_d88_disk("SHORT", 0));
@@ -104,6 +105,7 @@ TEST_F(Tilepatch, Failures) {
       {{"-t", "z", "-d", "missing.d88", "low.bmp"}, 1, "error: bmp size error 'low.bmp'\n"},
       {{"-t", "z", "-d", "missing.d88", "s.bmp"}, 1, "...error: read d88 image 'missing.d88'\n"},
       {{"-t", "z", "-i", "1", "s.bmp"}, 1, "error: illegal image index: 'kq-zorvan.d88':1\n"},
+      {{"-t", "z", "-d", "tiny.d88", "s.bmp"}, 1, "data size too short ... garbage? ... ignored\nerror: illegal image index: 'tiny.d88':0\n"},
       {{"-D", "kq-game.d88", "0", "1", "2", "3", "5", "s.bmp"}, 1, "error: illegal image index: 'kq-game.d88':5\n"},
       {{"-t", "z", "-d", "low.d88", "s.bmp"}, 1, "error: read d88 image 21/00/01\nerror: change shape data\n"},
       {{"-t", "v", "-d", "high.d88", "s.bmp"}, 1, "error: read d88 image 1D/00/01\nerror: change shape data\n"},
