@@ -3,15 +3,63 @@
 // took and leaves the files as they were.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
+
 #include "bitmap/bitmap.h"
 #include "d88/d88.h"
 #include "d88info/d88info.h"
-#include "faults/fault_alloc.h"
 #include "samples/sample_disk.h"
 #include "shapes/shapes.h"
 #include "support/run_program.h"
 #include "tiledump/tiledump.h"
 #include "tilepatch/tilepatch.h"
+
+namespace {
+
+// Every allocation of this executable passes one counter: operator new and
+// delete are replaced, and malloc is wrapped at link time.
+extern "C" void* __real_malloc(std::size_t size);
+
+long countdown = 0;    // the allocation to refuse, counted down; 0: none
+bool refused = false;  // whether it came
+long live_blocks = 0;  // blocks from operator new not yet deleted
+
+bool refuse_this_one() {
+  if (countdown <= 0 || --countdown > 0) return false;
+  return refused = true;
+}
+
+void* take(std::size_t size) noexcept {
+  if (refuse_this_one()) return nullptr;
+  void* block = __real_malloc(size == 0 ? 1 : size);
+  live_blocks += block != nullptr;
+  return block;
+}
+
+void* take_or_throw(std::size_t size) {
+  if (void* block = take(size)) return block;
+  throw std::bad_alloc();
+}
+
+void give_back(void* block) noexcept {
+  live_blocks -= block != nullptr;
+  std::free(block);
+}
+
+}  // namespace
+
+extern "C" void* __wrap_malloc(std::size_t size) { return refuse_this_one() ? nullptr : __real_malloc(size); }
+void* operator new(std::size_t n) { return take_or_throw(n); }
+void* operator new[](std::size_t n) { return take_or_throw(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return take(n); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return take(n); }
+void operator delete(void* p) noexcept { give_back(p); }
+void operator delete[](void* p) noexcept { give_back(p); }
+void operator delete(void* p, std::size_t) noexcept { give_back(p); }
+void operator delete[](void* p, std::size_t) noexcept { give_back(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { give_back(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { give_back(p); }
 
 namespace {
 
@@ -22,15 +70,12 @@ namespace {
 long walk(const std::function<int()>& op, const std::function<void(bool, const Outcome&)>& check) {
   for (long n = 1;; ++n) {
     SCOPED_TRACE("allocation " + std::to_string(n) + " refused");
-    bool refused = false;
     long left = 0;
     const Outcome got = outcome([&] {
-      const long live = live_new_blocks();
-      fail_nth_allocation(n);
+      const long live = live_blocks;
+      countdown = n, refused = false;
       const int result = op();
-      refused = armed_allocation_failed();
-      fail_nth_allocation(0);
-      left = live_new_blocks() - live;
+      countdown = 0, left = live_blocks - live;
       return result;
     });
     EXPECT_EQ(left, 0) << "blocks left behind";
