@@ -61,12 +61,24 @@ for f in kq-*.NEW.d88; do
 done
 
 step "7. pictures"
-if command -v convert >/dev/null &&
-  convert shapes.bmp after.bmp +append -scale 200% before-after.png \
+# The first convert on the PATH that says it is ImageMagick's; another
+# program of that name is passed over.
+imagemagick=""
+IFS=: read -ra path_dirs <<<"$PATH"
+for dir in "${path_dirs[@]}"; do
+  candidate="${dir:-.}/convert"
+  if [ -x "$candidate" ] && [ -f "$candidate" ] &&
+    timeout 30 "$candidate" -version 2>/dev/null | grep ImageMagick >/dev/null; then
+    imagemagick="$candidate"
+    break
+  fi
+done
+if [ -n "$imagemagick" ] &&
+  "$imagemagick" shapes.bmp after.bmp +append -scale 200% before-after.png \
     2>/dev/null; then
   echo "wrote $out/before-after.png (left: as dumped, right: after the patch)"
 else
-  echo "skipped: no ImageMagick convert that can write PNG"
+  echo "skipped: no ImageMagick convert on the PATH that can write PNG"
 fi
 
 step "summary: everything is in $out"

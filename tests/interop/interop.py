@@ -1,10 +1,11 @@
-"""usage: interop.py TOOL MAKE_SAMPLES TILEDUMP TILEPATCH. An image tool reads
-the dumped sheet in its palette colours and saves bitmaps that tilepatch loads
-as its own or refuses by design; floptool reads tilepatch's D88 sectors."""
+"""usage: interop.py TOOL MAKE_SAMPLES TILEDUMP TILEPATCH D88_FLAT. An image
+tool reads the dumped sheet in its palette colours and saves bitmaps that
+tilepatch loads as its own or refuses by design; floptool reads tilepatch's D88
+sectors. Each outside program is the first of its name on the PATH that says
+it is the expected tool; with none, the check is skipped."""
 
 import importlib.util
 import os
-import shutil
 import struct
 import subprocess
 import sys
@@ -16,6 +17,40 @@ V3 = "error: check_bitmap_header() - not supported header type - support only Wi
 RLE = "error: check_bitmap_header() - not support compression"
 SHORT = "error: check_bitmap_header() - offset size 0x76 != 0x436"
 GAME = ["-D", "kq-game.d88", "0", "1", "2", "3", "4"]
+
+
+# What each outside program must print (to either stream) when run with these
+# arguments, so that another program of the same name is not taken for it.
+IDENTITY = {"convert": (["-version"], "ImageMagick"),
+            "bmptopnm": (["-version"], "Netpbm"),
+            "ppmtobmp": (["-version"], "Netpbm"),
+            "floptool": ([], "floppy image manipulation tool")}
+FOUND = {}  # program name: path of the one that identified itself
+
+
+def identify(name):
+    """Path of the first program of that name on the PATH that is the expected
+    tool, or None; the reason for each one passed over goes into FOUND."""
+    args, mark = IDENTITY[name]
+    passed_over = []
+    for folder in os.environ.get("PATH", "").split(os.pathsep):
+        path = os.path.join(folder or ".", name)
+        if not (os.path.isfile(path) and os.access(path, os.X_OK)):
+            continue
+        try:
+            done = subprocess.run([path, *args], capture_output=True, timeout=30)
+        except (OSError, subprocess.TimeoutExpired) as e:
+            passed_over.append(f"{path} ({type(e).__name__})")
+            continue
+        if mark in (done.stdout + done.stderr).decode(errors="replace"):
+            return path
+        passed_over.append(f"{path} (does not say {mark!r})")
+    FOUND.setdefault("passed over", []).extend(passed_over)
+    return None
+
+
+def program(name):
+    return FOUND[name]
 
 
 def run(args, stdin=None):
@@ -46,12 +81,12 @@ def pillow_pixels(path):
 
 
 def magick(*options, prefix="BMP3:"):
-    return lambda src, out: run_ok(["convert", src, *options, prefix + out])
+    return lambda src, out: run_ok([program("convert"), src, *options, prefix + out])
 
 
 def netpbm(*options):
     return lambda src, out: open(out, "wb").write(
-        run_ok(["ppmtobmp", *options], run_ok(["bmptopnm", src])))
+        run_ok([program("ppmtobmp"), *options], run_ok([program("bmptopnm"), src])))
 
 
 def pillow(mode, full_palette=False):
@@ -69,7 +104,7 @@ PAL8 = ("+dither", "-remap", "netscape:", "-type", "palette")
 # tool: (programs, reader, {case: (picture, save, (header size, bits,
 # compression) of the saved file, None when it loads or else its refusal)})
 TOOLS = {
-    "imagemagick": (["convert"], lambda p: ppm(run_ok(["convert", p, "-depth", "8", "ppm:-"])), {
+    "imagemagick": (["convert"], lambda p: ppm(run_ok([program("convert"), p, "-depth", "8", "ppm:-"])), {
         "4bit": ("sheet", magick("-type", "palette"), (40, 4, 0), None),
         "8bit": ("sheet", magick(*PAL8, "-compress", "none"), (40, 8, 0), None),
         "24bit": ("sheet", magick("-type", "truecolor"), (40, 24, 0), None),
@@ -82,7 +117,7 @@ TOOLS = {
         "RGBA": ("sheet", pillow("RGBA"), (40, 32, 0), None),
         "L": ("bw", pillow("L"), (40, 8, 0), None),
         "P-short-palette": ("sheet", pillow("P"), (40, 8, 0), SHORT)}),
-    "netpbm": (["bmptopnm", "ppmtobmp"], lambda p: ppm(run_ok(["bmptopnm", p])), {
+    "netpbm": (["bmptopnm", "ppmtobmp"], lambda p: ppm(run_ok([program("bmptopnm"), p])), {
         "bpp-4": ("sheet", netpbm("-bpp=4"), (40, 4, 0), None),
         "bpp-24": ("sheet", netpbm("-bpp=24"), (40, 24, 0), None),
         "bpp-1": ("bw", netpbm("-bpp=1"), (40, 1, 0), None),
@@ -134,8 +169,8 @@ def check_floptool(tilepatch, d88_flat):
     for i, disk in enumerate(disks):
         with open("disk.d88", "wb") as f:
             f.write(disk)
-        found = run_ok(["floptool", "identify", "disk.d88"]).decode()
-        run_ok(["floptool", "flopconvert", "d88", "2d", "disk.d88", f"disk{i}.flat"])
+        found = run_ok([program("floptool"), "identify", "disk.d88"]).decode()
+        run_ok([program("floptool"), "flopconvert", "d88", "2d", "disk.d88", f"disk{i}.flat"])
         # Our own reader's view of the same disk, in cylinder, head, record order.
         run_ok([d88_flat, "disk.d88", "0", f"ours{i}.flat"])
         same = " - d88" in found and read(f"disk{i}.flat") == read(f"ours{i}.flat") != b""
@@ -146,12 +181,16 @@ def check_floptool(tilepatch, d88_flat):
 
 def main():
     tool, make_samples, tiledump, tilepatch, d88_flat = sys.argv[1:6]
-    missing = [p for p in (["floptool"] if tool == "floptool" else TOOLS[tool][0])
-               if shutil.which(p) is None]
+    missing = []
+    for name in ["floptool"] if tool == "floptool" else TOOLS[tool][0]:
+        FOUND[name] = identify(name)
+        if FOUND[name] is None:
+            missing.append(name)
     if tool == "pillow" and importlib.util.find_spec("PIL") is None:
         missing.append(f"Pillow for {sys.executable}")
     if missing:
-        sys.exit(print(f"SKIP: {missing} not installed") or 77)
+        passed_over = "; passed over: " + ", ".join(FOUND["passed over"]) if FOUND.get("passed over") else ""
+        sys.exit(print(f"SKIP: not found on the PATH: {', '.join(missing)}{passed_over}") or 77)
     with tempfile.TemporaryDirectory() as workdir:
         os.chdir(workdir)
         run_ok([make_samples, "."])
