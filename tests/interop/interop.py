@@ -1,11 +1,13 @@
 """usage: interop.py TOOL MAKE_SAMPLES TILEDUMP TILEPATCH D88_FLAT. An image
-tool reads the dumped sheet in its palette colours and saves bitmaps that
-tilepatch loads as its own or refuses by design; floptool reads tilepatch's D88
-sectors. Each outside program is the first of its name on the PATH that says
+tool reads the dumped sheet (BMP and PNG) in its palette colours and saves
+bitmaps that tilepatch loads as its own or refuses by design, and PNGs that
+patch the same disk bytes as a 24-bit BMP of the pixels the tool reads back
+from them; floptool reads tilepatch's D88 sectors. Each outside program is the first of its name on the PATH that says
 it is the expected tool; with none, the check is skipped."""
 
 import importlib.util
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -24,6 +26,10 @@ GAME = ["-D", "kq-game.d88", "0", "1", "2", "3", "4"]
 IDENTITY = {"convert": (["-version"], "ImageMagick"),
             "bmptopnm": (["-version"], "Netpbm"),
             "ppmtobmp": (["-version"], "Netpbm"),
+            "pngtopnm": (["-version"], "Netpbm"),
+            "pnmtopng": (["-version"], "Netpbm"),
+            "pnmdepth": (["-version"], "Netpbm"),
+            "ppmtopgm": (["-version"], "Netpbm"),
             "floptool": ([], "floppy image manipulation tool")}
 FOUND = {}  # program name: path of the one that identified itself
 
@@ -68,10 +74,24 @@ def read(name):
         return f.read()
 
 
-def ppm(data):
-    magic, width, height, depth, raster = data.split(maxsplit=4)
-    assert (magic, width, height, depth) == (b"P6", b"256", b"256", b"255")
-    return [tuple(raster[i:i + 3]) for i in range(0, len(raster), 3)]
+def pnm(data):
+    """RGB pixels of a binary 256 x 256 PPM or PGM; of 16-bit samples the high
+    byte, as tilepatch takes them."""
+    head = re.match(rb"(P[56])\s+256\s+256\s+(\d+)\s", data)
+    top, channels = int(head[2]), 3 if head[1] == b"P6" else 1
+    raster = data[head.end():]
+    samples = raster[::2] if top > 255 else bytes(v * 255 // top for v in raster)
+    if channels == 1:
+        return [(v, v, v) for v in samples]
+    return [tuple(samples[i:i + 3]) for i in range(0, len(samples), 3)]
+
+
+def magick_pixels(path):  # alpha off: the colour channels as stored
+    return pnm(run_ok([program("convert"), path, "-alpha", "off", "-depth", "16", "ppm:-"]))
+
+
+def netpbm_pixels(path):  # without -mix, alpha is left out
+    return pnm(run_ok([program("pngtopnm" if path.endswith(".png") else "bmptopnm"), path]))
 
 
 def pillow_pixels(path):
@@ -89,6 +109,52 @@ def netpbm(*options):
         run_ok([program("ppmtobmp"), *options], run_ok([program("bmptopnm"), src])))
 
 
+def magick_png(*options, prefix):
+    return lambda src, out: run_ok([program("convert"), src, *options, prefix + out])
+
+
+# 16-bit colours whose low bytes matter to rounding but not to the high byte.
+RAMP16 = b"P6 256 256 65535\n" + b"".join(struct.pack(">3H", i, 65535 - i, i * 97 & 65535)
+                                           for i in range(65536))
+
+
+def netpbm_png(*options, grey=False, depth=None, alpha=False, ramp=False):
+    def save(src, out):
+        picture = RAMP16 if ramp else run_ok([program("pngtopnm"), src])
+        if grey:
+            picture = run_ok([program("ppmtopgm")], picture)
+        if depth:
+            picture = run_ok([program("pnmdepth"), str(depth)], picture)
+        if alpha:  # rows of falling opacity
+            with open("alpha.pgm", "wb") as f:
+                f.write(b"P5 256 256 255\n" + bytes(255 - y for y in range(256) for _ in range(256)))
+            options_now = (*options, "-alpha=alpha.pgm")
+        else:
+            options_now = options
+        with open(out, "wb") as f:
+            f.write(run_ok([program("pnmtopng"), *options_now], picture))
+    return save
+
+
+def pillow_png(mode, bits=None, **save_options):
+    """A Pillow picture of the sheet: P with only the low bits of each index
+    and the first 2^bits palette entries, or the sheet converted to mode, with
+    rows of falling opacity where the mode has alpha."""
+    def save(src, out):
+        from PIL import Image
+        with Image.open(src) as image:
+            if bits:
+                picture = Image.new("P", image.size)
+                picture.putdata([i & ((1 << bits) - 1) for i in image.getdata()])
+                picture.putpalette(image.getpalette()[:3 << min(bits, 4)])
+            else:
+                picture = image.convert(mode, dither=Image.Dither.NONE)
+        if "A" in mode:
+            picture.putalpha(Image.linear_gradient("L").transpose(Image.Transpose.FLIP_TOP_BOTTOM))
+        picture.save(out, **({"bits": bits} if bits else {}), **save_options)
+    return save
+
+
 def pillow(mode, full_palette=False):
     def save(src, out):
         from PIL import Image
@@ -104,7 +170,7 @@ PAL8 = ("+dither", "-remap", "netscape:", "-type", "palette")
 # tool: (programs, reader, {case: (picture, save, (header size, bits,
 # compression) of the saved file, None when it loads or else its refusal)})
 TOOLS = {
-    "imagemagick": (["convert"], lambda p: ppm(run_ok([program("convert"), p, "-depth", "8", "ppm:-"])), {
+    "imagemagick": (["convert"], magick_pixels, {
         "4bit": ("sheet", magick("-type", "palette"), (40, 4, 0), None),
         "8bit": ("sheet", magick(*PAL8, "-compress", "none"), (40, 8, 0), None),
         "24bit": ("sheet", magick("-type", "truecolor"), (40, 24, 0), None),
@@ -117,12 +183,112 @@ TOOLS = {
         "RGBA": ("sheet", pillow("RGBA"), (40, 32, 0), None),
         "L": ("bw", pillow("L"), (40, 8, 0), None),
         "P-short-palette": ("sheet", pillow("P"), (40, 8, 0), SHORT)}),
-    "netpbm": (["bmptopnm", "ppmtobmp"], lambda p: ppm(run_ok([program("bmptopnm"), p])), {
+    "netpbm": (["bmptopnm", "ppmtobmp", "pngtopnm", "pnmtopng", "pnmdepth", "ppmtopgm"], netpbm_pixels, {
         "bpp-4": ("sheet", netpbm("-bpp=4"), (40, 4, 0), None),
         "bpp-24": ("sheet", netpbm("-bpp=24"), (40, 24, 0), None),
         "bpp-1": ("bw", netpbm("-bpp=1"), (40, 1, 0), None),
         "os2": ("sheet", netpbm("-os2", "-bpp=4"), (12, None, None), V3)}),
 }
+
+
+HALF = ("-alpha", "set", "-channel", "A", "-evaluate", "set", "50%", "+channel")
+# tool: {case: (save from tiledump's PNG, (colour type, bit depth, interlace,
+# has tRNS) of the saved file)}. Every case patches the same disk bytes as a
+# 24-bit BMP of the pixels the tool reads back from it.
+PNG_CASES = {
+    "imagemagick": {
+        "PNG8": (magick_png(prefix="PNG8:"), (3, 8, 0, False)),
+        "PNG24": (magick_png(prefix="PNG24:"), (2, 8, 0, False)),
+        "PNG32": (magick_png(*HALF, prefix="PNG32:"), (6, 8, 0, False)),
+        "PNG48": (magick_png(prefix="PNG48:"), (2, 16, 0, False)),
+        "PNG64": (magick_png(*HALF, prefix="PNG64:"), (6, 16, 0, False)),
+        "interlaced": (magick_png("-interlace", "PNG", prefix="PNG24:"), (2, 8, 1, False)),
+        "interlaced-PNG8": (magick_png("-interlace", "PNG", prefix="PNG8:"), (3, 8, 1, False)),
+        "grey-2": (magick_png("-colorspace", "gray", "-define", "png:color-type=0", "-define",
+                              "png:bit-depth=2", prefix="PNG:"), (0, 2, 0, False)),
+        "grey-alpha-16": (magick_png("-colorspace", "gray", "-depth", "16", *HALF, "-define",
+                                     "png:color-type=4", prefix="PNG:"), (4, 16, 0, False))},
+    "pillow": {
+        "1": (pillow_png("1"), (0, 1, 0, False)),
+        "L": (pillow_png("L"), (0, 8, 0, False)),
+        "LA": (pillow_png("LA"), (4, 8, 0, False)),
+        **{f"P-{bits}": (pillow_png("P", bits), (3, bits, 0, False)) for bits in (1, 2, 4, 8)},
+        "P-tRNS": (pillow_png("P", 4, transparency=0), (3, 4, 0, True)),
+        "RGB": (pillow_png("RGB"), (2, 8, 0, False)),
+        "RGBA": (pillow_png("RGBA"), (6, 8, 0, False))},
+    "netpbm": {
+        "palette": (netpbm_png(), (3, 4, 0, False)),
+        "rgb": (netpbm_png("-force"), (2, 8, 0, False)),
+        "interlaced": (netpbm_png("-interlace"), (3, 4, 1, False)),
+        "tRNS": (netpbm_png("-force", "-transparent", "=rgb:ff/ff/ff"), (2, 8, 0, True)),
+        "rgb-16": (netpbm_png("-force", ramp=True), (2, 16, 0, False)),
+        "grey-4": (netpbm_png(grey=True, depth=15), (0, 4, 0, False)),
+        "grey-16": (netpbm_png("-force", grey=True, depth=65535), (0, 16, 0, False)),
+        "rgba": (netpbm_png("-force", alpha=True), (6, 8, 0, False))},
+}
+
+
+def png_chunks(data):
+    """(colour type, bit depth, interlace, has tRNS), and the chunk names."""
+    names, at = [], 8
+    while at < len(data):
+        length, name = struct.unpack_from(">I4s", data, at)
+        names.append(name.decode())
+        at += length + 12
+    depth, kind, _, _, interlace = struct.unpack_from(">5B", data, 24)
+    return (kind, depth, interlace, "tRNS" in names), names
+
+
+def bmp24(pixels):
+    """A 256 x 256 24-bit BMP of the RGB pixels (top row first)."""
+    rows = b"".join(bytes(c for r, g, b in pixels[y * 256:y * 256 + 256] for c in (b, g, r))
+                    for y in range(255, -1, -1))
+    return (b"BM" + struct.pack("<IHHIIiiHHIIiiII", 54 + len(rows), 0, 0, 54, 40, 256, 256, 1,
+                                24, 0, len(rows), 0, 0, 0, 0) + rows)
+
+
+def tool_palette(tool, path):
+    """The palette of an indexed PNG as the tool reports it, or what it says
+    of the file's chunks where it lists no palette."""
+    if tool == "pillow":
+        from PIL import Image
+        with Image.open(path) as image:
+            rgb = image.getpalette()
+            return image.mode, image.info, [tuple(rgb[i:i + 3]) for i in range(0, len(rgb), 3)]
+    if tool == "imagemagick":
+        text = run_ok([program("convert"), path, "-verbose", "info:-"]).decode()
+        return re.findall(r"^\s+\d+: \((\d+),(\d+),(\d+)\)", text.split("Colormap:")[1], re.M)
+    return run([program("pngtopnm"), "-verbose", path])[1] and \
+        subprocess.run([program("pngtopnm"), "-verbose", path], capture_output=True).stderr.decode()
+
+
+def check_png(tool, tilepatch, indexes, palette):
+    """tiledump's PNG as the tool reads it, and the tool's PNGs patched."""
+    ok = TOOLS[tool][1]("sheet.png") == [palette[i] for i in indexes]
+    said = tool_palette(tool, "sheet.png")
+    if tool == "pillow":
+        ok &= said[:2] == ("P", {}) and said[2][:16] == palette
+    elif tool == "imagemagick":
+        ok &= [tuple(map(int, c)) for c in said] == palette
+    else:
+        ok &= "4 bits" in said and "palette, not interlaced" in said and "PLTE chunk: 16 entries" \
+            in said and all(f"{c} chunk" not in said or re.search(f"{c} chunk.*: not present", said)
+                            for c in ("tRNS", "gAMA", "sBIT", "cHRM", "bKGD", "sRGB"))
+    ok &= png_chunks(read("sheet.png"))[1] == ["IHDR", "PLTE", "IDAT", "IEND"]
+    print(f"{tool} reads tiledump's PNG: {'sheet indexes and palette' if ok else 'FAILED'}")
+    failures = not ok
+    for name, (save, want) in PNG_CASES[tool].items():
+        save("sheet.png", name + ".png")
+        with open(name + "-24.bmp", "wb") as f:
+            f.write(bmp24(TOOLS[tool][1](name + ".png")))
+        results = [run([tilepatch, *GAME, "-o", f"{name}{suffix}.d88", f"{name}{suffix}"])
+                   for suffix in (".png", "-24.bmp")]
+        got = (png_chunks(read(name + ".png"))[0], results[0])
+        ok = got == (want, (0, b"")) and results[1][0] == 0 and \
+            read(name + ".png.d88") == read(name + "-24.bmp.d88")
+        print(f"{tool} PNG {name}: {'same disk as its 24-bit BMP' if ok else f'FAILED {got}'}")
+        failures += not ok
+    return failures
 
 
 def header(data):
@@ -132,6 +298,7 @@ def header(data):
 
 def check_tool(tool, tilepatch):
     sheet = read("sheet.bmp")
+    palette = [(sheet[i + 2], sheet[i + 1], sheet[i]) for i in range(54, 118, 4)]
     rows = [sheet[118 + y * 128:246 + y * 128] for y in range(255, -1, -1)]
     indexes = [i for row in rows for byte in row for i in (byte >> 4, byte & 15)]
     if sorted(set(indexes)) != list(range(8)) or TOOLS[tool][1]("sheet.bmp") != [
@@ -155,7 +322,7 @@ def check_tool(tool, tilepatch):
                 and read(name + ".d88") == read(picture + ".d88")
         print(f"{tool} {name}: {('refused' if refusal else 'loads') if ok else f'FAILED {got}'}")
         failures += not ok
-    return failures
+    return failures + check_png(tool, tilepatch, indexes, palette)
 
 
 def check_floptool(tilepatch, d88_flat):
@@ -194,7 +361,8 @@ def main():
     with tempfile.TemporaryDirectory() as workdir:
         os.chdir(workdir)
         run_ok([make_samples, "."])
-        run_ok([tiledump, "-d1", "kq-zorvan.d88", "-d2", "kq-kelmorane.d88", "sheet.bmp"])
+        for sheet in ("sheet.bmp", "sheet.png"):
+            run_ok([tiledump, "-d1", "kq-zorvan.d88", "-d2", "kq-kelmorane.d88", sheet])
         failed = (check_floptool(tilepatch, d88_flat) if tool == "floptool"
                   else check_tool(tool, tilepatch))
         if failed:
