@@ -6,6 +6,8 @@ namespace bitmap::png_io {
 
 namespace {
 
+constexpr png_uint_32 kIdat = 0x49444154;  // "IDAT"
+
 Context* error_context(png_structp png) {
   return static_cast<Context*>(png_get_error_ptr(png));
 }
@@ -35,7 +37,15 @@ png_voidp allocate(png_structp png, png_alloc_size_t size) {
 void release(png_structp, png_voidp block) { std::free(block); }
 
 void read_bytes(png_structp png, png_bytep data, std::size_t length) {
-  std::FILE* stream = io_context(png)->stream;
+  Context* context = io_context(png);
+  if (context->limit_tail && (png_get_io_state(png) & PNG_IO_CHUNK_DATA) != 0 &&
+      png_get_io_chunk_type(png) == kIdat) {
+    if (length > context->tail_left) {
+      png_error(png, "too much image data after the last row");
+    }
+    context->tail_left -= length;
+  }
+  std::FILE* stream = context->stream;
   if (std::fread(data, 1, length, stream) != length) {
     png_error(png, std::ferror(stream) ? "read error" : "file is cut short");
   }

@@ -17,6 +17,10 @@ namespace {
 
 using png_io::Context;
 
+// Image data read from the start of the last row on: the rest of that row,
+// with room for the reads in pieces of up to 8 KiB that libpng makes.
+constexpr std::size_t kTailBytesMax = 32 * 1024;
+
 // Chunks libpng reads whole into memory are refused above this length; with
 // every ancillary chunk skipped, none of the chunks it still reads comes near.
 constexpr png_alloc_size_t kChunkBytesMax = 64 * 1024;
@@ -103,8 +107,13 @@ int read_unguarded(png_structp png, png_infop info, const Target& target) {
   }
   // An interlaced picture fills each row over several passes; a row read
   // again receives only the pixels of the new pass.
+  Context* context = static_cast<Context*>(png_get_io_ptr(png));
   for (int pass = 0; pass < passes; ++pass) {
     for (png_uint_32 y = 0; y < height; ++y) {
+      if (pass == passes - 1 && y == height - 1) {
+        context->limit_tail = true;
+        context->tail_left = kTailBytesMax;
+      }
       png_read_row(png,
                    y < target.rows ? target.pixels + y * row_bytes
                                    : target.scratch,
