@@ -35,9 +35,9 @@ std::string png_chunk(const std::string& type, const std::string& data) {
 
 std::string png_file(uint32_t width, uint32_t height, int bit_depth,
                      int colour_type, const std::string& raw,
-                     const std::string& chunks) {
+                     const std::string& chunks, bool interlaced) {
   const std::string ihdr = be32(width) + be32(height) + char(bit_depth) +
-                           char(colour_type) + std::string(3, '\0');
+                           char(colour_type) + std::string(2, '\0') + char(interlaced);
   return "\x89PNG\r\n\x1A\n" + png_chunk("IHDR", ihdr) + chunks +
          png_chunk("IDAT", deflated(raw)) + png_chunk("IEND", "");
 }

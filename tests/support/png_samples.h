@@ -10,11 +10,11 @@
 std::string png_chunk(const std::string& type, const std::string& data);
 
 // The signature, IHDR, the given chunks as they stand, one IDAT holding the
-// deflated raw rows (each with its filter byte) and the tail appended to
-// them in the same stream, then IEND.
+// deflated raw rows (each with its filter byte, pass after pass when
+// interlaced), then IEND.
 std::string png_file(uint32_t width, uint32_t height, int bit_depth,
                      int colour_type, const std::string& raw,
-                     const std::string& chunks = "");
+                     const std::string& chunks = "", bool interlaced = false);
 
 struct BadPng {
   std::string name;

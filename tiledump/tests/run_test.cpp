@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -189,6 +190,21 @@ TEST_F(TiledumpRun, APngNameGivesThePictureAsAnIndexedPng) {
   const std::string file = read_file(dir / "out.Png");
   EXPECT_EQ(file.substr(24, 2), "\x04\x03");  // 4 bits, indexed
   EXPECT_EQ(file.substr(33, 8), std::string("\0\0\0\x30PLTE", 8));
+}
+
+// The palette file for paint programs holds entries 0 to 7 of the dump.
+TEST(ShapeColours, ThePaletteFileHoldsTheEightDiskColours) {
+  std::istringstream in(read_file(SHAPE_COLOURS_GPL));
+  std::string line;
+  std::vector<int> found, wanted;
+  while (std::getline(in, line)) {
+    int r, g, b;
+    if (std::sscanf(line.c_str(), "%d %d %d", &r, &g, &b) == 3) found.insert(found.end(), {r, g, b});
+  }
+  for (int i = 0; i < 8; ++i) {
+    wanted.insert(wanted.end(), {shape_palette[4 * i + 2], shape_palette[4 * i + 1], shape_palette[4 * i]});
+  }
+  EXPECT_EQ(found, wanted);
 }
 
 TEST_F(TiledumpRun, AnExistingFileIsReplacedOnlyAfterYes) {
