@@ -64,6 +64,16 @@ TEST(Png, WrittenIndexesReadBackAsTheirPaletteColours) {
   }
 }
 
+TEST(Png, AStreamThatRefusesTheBytesFailsWithOneLine) {
+  char buffer[1];
+  std::FILE* read_only = fmemopen(buffer, sizeof buffer, "r");
+  const Bytes indexes(256 * 2);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(bitmap::write_png(read_only, 256, 2, 4, Bytes(64).data(), indexes.data()), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "error: write_png() - can't write data\n");
+  std::fclose(read_only);
+}
+
 // First pixel of a 256 x 256 picture whose rows all start with the bytes.
 TEST(Png, EveryColourTypeGivesItsColourChannelsAsTheyAre) {
   const std::string plte = png_chunk("PLTE", "\1\2\3\4\5\6\7\x8\x9\xA\xB\xC");
