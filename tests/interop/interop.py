@@ -2,8 +2,9 @@
 tool reads the dumped sheet (BMP and PNG) in its palette colours and saves
 bitmaps that tilepatch loads as its own or refuses by design, and PNGs that
 patch the same disk bytes as a 24-bit BMP of the pixels the tool reads back
-from them; floptool reads tilepatch's D88 sectors. Each outside program is the first of its name on the PATH that says
-it is the expected tool; with none, the check is skipped."""
+from them; floptool reads tilepatch's D88 sectors. Each outside program is
+the first of its name on the PATH that says it is the expected tool; with
+none, the check is skipped."""
 
 import importlib.util
 import os
@@ -23,22 +24,18 @@ GAME = ["-D", "kq-game.d88", "0", "1", "2", "3", "4"]
 
 # What each outside program must print (to either stream) when run with these
 # arguments, so that another program of the same name is not taken for it.
+NETPBM = ["bmptopnm", "ppmtobmp", "pngtopnm", "pnmtopng", "pnmdepth", "ppmtopgm"]
 IDENTITY = {"convert": (["-version"], "ImageMagick"),
-            "bmptopnm": (["-version"], "Netpbm"),
-            "ppmtobmp": (["-version"], "Netpbm"),
-            "pngtopnm": (["-version"], "Netpbm"),
-            "pnmtopng": (["-version"], "Netpbm"),
-            "pnmdepth": (["-version"], "Netpbm"),
-            "ppmtopgm": (["-version"], "Netpbm"),
-            "floptool": ([], "floppy image manipulation tool")}
+            "floptool": ([], "floppy image manipulation tool"),
+            **dict.fromkeys(NETPBM, (["-version"], "Netpbm"))}
 FOUND = {}  # program name: path of the one that identified itself
+PASSED_OVER = []  # programs of those names that did not, and why
 
 
 def identify(name):
     """Path of the first program of that name on the PATH that is the expected
-    tool, or None; the reason for each one passed over goes into FOUND."""
+    tool, or None."""
     args, mark = IDENTITY[name]
-    passed_over = []
     for folder in os.environ.get("PATH", "").split(os.pathsep):
         path = os.path.join(folder or ".", name)
         if not (os.path.isfile(path) and os.access(path, os.X_OK)):
@@ -46,12 +43,11 @@ def identify(name):
         try:
             done = subprocess.run([path, *args], capture_output=True, timeout=30)
         except (OSError, subprocess.TimeoutExpired) as e:
-            passed_over.append(f"{path} ({type(e).__name__})")
+            PASSED_OVER.append(f"{path} ({type(e).__name__})")
             continue
         if mark in (done.stdout + done.stderr).decode(errors="replace"):
             return path
-        passed_over.append(f"{path} (does not say {mark!r})")
-    FOUND.setdefault("passed over", []).extend(passed_over)
+        PASSED_OVER.append(f"{path} (does not say {mark!r})")
     return None
 
 
@@ -109,30 +105,17 @@ def netpbm(*options):
         run_ok([program("ppmtobmp"), *options], run_ok([program("bmptopnm"), src])))
 
 
-def magick_png(*options, prefix):
-    return lambda src, out: run_ok([program("convert"), src, *options, prefix + out])
-
-
-# 16-bit colours whose low bytes matter to rounding but not to the high byte.
-RAMP16 = b"P6 256 256 65535\n" + b"".join(struct.pack(">3H", i, 65535 - i, i * 97 & 65535)
-                                           for i in range(65536))
-
-
-def netpbm_png(*options, grey=False, depth=None, alpha=False, ramp=False):
+def netpbm_png(*options, grey=False, depth=None):
     def save(src, out):
-        picture = RAMP16 if ramp else run_ok([program("pngtopnm"), src])
+        picture = run_ok([program("pngtopnm"), src])
         if grey:
             picture = run_ok([program("ppmtopgm")], picture)
         if depth:
             picture = run_ok([program("pnmdepth"), str(depth)], picture)
-        if alpha:  # rows of falling opacity
-            with open("alpha.pgm", "wb") as f:
-                f.write(b"P5 256 256 255\n" + bytes(255 - y for y in range(256) for _ in range(256)))
-            options_now = (*options, "-alpha=alpha.pgm")
-        else:
-            options_now = options
+        with open("alpha.pgm", "wb") as f:  # rows of falling opacity, for -alpha
+            f.write(b"P5 256 256 255\n" + bytes(255 - y for y in range(256) for _ in range(256)))
         with open(out, "wb") as f:
-            f.write(run_ok([program("pnmtopng"), *options_now], picture))
+            f.write(run_ok([program("pnmtopng"), *options], picture))
     return save
 
 
@@ -183,7 +166,7 @@ TOOLS = {
         "RGBA": ("sheet", pillow("RGBA"), (40, 32, 0), None),
         "L": ("bw", pillow("L"), (40, 8, 0), None),
         "P-short-palette": ("sheet", pillow("P"), (40, 8, 0), SHORT)}),
-    "netpbm": (["bmptopnm", "ppmtobmp", "pngtopnm", "pnmtopng", "pnmdepth", "ppmtopgm"], netpbm_pixels, {
+    "netpbm": (NETPBM, netpbm_pixels, {
         "bpp-4": ("sheet", netpbm("-bpp=4"), (40, 4, 0), None),
         "bpp-24": ("sheet", netpbm("-bpp=24"), (40, 24, 0), None),
         "bpp-1": ("bw", netpbm("-bpp=1"), (40, 1, 0), None),
@@ -197,16 +180,16 @@ HALF = ("-alpha", "set", "-channel", "A", "-evaluate", "set", "50%", "+channel")
 # 24-bit BMP of the pixels the tool reads back from it.
 PNG_CASES = {
     "imagemagick": {
-        "PNG8": (magick_png(prefix="PNG8:"), (3, 8, 0, False)),
-        "PNG24": (magick_png(prefix="PNG24:"), (2, 8, 0, False)),
-        "PNG32": (magick_png(*HALF, prefix="PNG32:"), (6, 8, 0, False)),
-        "PNG48": (magick_png(prefix="PNG48:"), (2, 16, 0, False)),
-        "PNG64": (magick_png(*HALF, prefix="PNG64:"), (6, 16, 0, False)),
-        "interlaced": (magick_png("-interlace", "PNG", prefix="PNG24:"), (2, 8, 1, False)),
-        "interlaced-PNG8": (magick_png("-interlace", "PNG", prefix="PNG8:"), (3, 8, 1, False)),
-        "grey-2": (magick_png("-colorspace", "gray", "-define", "png:color-type=0", "-define",
+        "PNG8": (magick(prefix="PNG8:"), (3, 8, 0, False)),
+        "PNG24": (magick(prefix="PNG24:"), (2, 8, 0, False)),
+        "PNG32": (magick(*HALF, prefix="PNG32:"), (6, 8, 0, False)),
+        "PNG48": (magick(prefix="PNG48:"), (2, 16, 0, False)),
+        "PNG64": (magick(*HALF, prefix="PNG64:"), (6, 16, 0, False)),
+        "interlaced": (magick("-interlace", "PNG", prefix="PNG24:"), (2, 8, 1, False)),
+        "interlaced-PNG8": (magick("-interlace", "PNG", prefix="PNG8:"), (3, 8, 1, False)),
+        "grey-2": (magick("-colorspace", "gray", "-define", "png:color-type=0", "-define",
                               "png:bit-depth=2", prefix="PNG:"), (0, 2, 0, False)),
-        "grey-alpha-16": (magick_png("-colorspace", "gray", "-depth", "16", *HALF, "-define",
+        "grey-alpha-16": (magick("-colorspace", "gray", "-depth", "16", *HALF, "-define",
                                      "png:color-type=4", prefix="PNG:"), (4, 16, 0, False))},
     "pillow": {
         "1": (pillow_png("1"), (0, 1, 0, False)),
@@ -221,10 +204,10 @@ PNG_CASES = {
         "rgb": (netpbm_png("-force"), (2, 8, 0, False)),
         "interlaced": (netpbm_png("-interlace"), (3, 4, 1, False)),
         "tRNS": (netpbm_png("-force", "-transparent", "=rgb:ff/ff/ff"), (2, 8, 0, True)),
-        "rgb-16": (netpbm_png("-force", ramp=True), (2, 16, 0, False)),
+        "rgb-16": (netpbm_png("-force", depth=65535), (2, 16, 0, False)),
         "grey-4": (netpbm_png(grey=True, depth=15), (0, 4, 0, False)),
         "grey-16": (netpbm_png("-force", grey=True, depth=65535), (0, 16, 0, False)),
-        "rgba": (netpbm_png("-force", alpha=True), (6, 8, 0, False))},
+        "rgba": (netpbm_png("-force", "-alpha=alpha.pgm"), (6, 8, 0, False))},
 }
 
 
@@ -258,8 +241,7 @@ def tool_palette(tool, path):
     if tool == "imagemagick":
         text = run_ok([program("convert"), path, "-verbose", "info:-"]).decode()
         return re.findall(r"^\s+\d+: \((\d+),(\d+),(\d+)\)", text.split("Colormap:")[1], re.M)
-    return run([program("pngtopnm"), "-verbose", path])[1] and \
-        subprocess.run([program("pngtopnm"), "-verbose", path], capture_output=True).stderr.decode()
+    return subprocess.run([program("pngtopnm"), "-verbose", path], capture_output=True).stderr.decode()
 
 
 def check_png(tool, tilepatch, indexes, palette):
@@ -356,7 +338,7 @@ def main():
     if tool == "pillow" and importlib.util.find_spec("PIL") is None:
         missing.append(f"Pillow for {sys.executable}")
     if missing:
-        passed_over = "; passed over: " + ", ".join(FOUND["passed over"]) if FOUND.get("passed over") else ""
+        passed_over = f"; passed over: {', '.join(PASSED_OVER)}" if PASSED_OVER else ""
         sys.exit(print(f"SKIP: not found on the PATH: {', '.join(missing)}{passed_over}") or 77)
     with tempfile.TemporaryDirectory() as workdir:
         os.chdir(workdir)
