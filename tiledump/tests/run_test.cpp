@@ -4,14 +4,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "bitmap/bitmap.h"
-#include "bitmap/png.h"
-#include "common/file_ptr.h"
 #include "d88/d88.h"
 #include "samples/sample_sheet.h"
 #include "export.h"
@@ -169,27 +165,6 @@ TEST_F(TiledumpRun, EveryFailureLeavesTheDirectoryAsItWas) {
     EXPECT_TRUE(list_dir(dir / "pictures").empty());
     EXPECT_EQ(read_file(dir / "shapes.bmp"), kOld) << c.out;
   }
-}
-
-// A name ending in .png in any case: an indexed PNG of the same picture.
-TEST_F(TiledumpRun, APngNameGivesThePictureAsAnIndexedPng) {
-  ASSERT_EQ(run({"out.bmp"}).status, 0);
-  ASSERT_EQ(run({"out.Png"}).status, 0);
-  BitmapInfo info;
-  uint8_t *palette = nullptr, *indexes = nullptr, *from_bmp = nullptr, *from_png = nullptr;
-  common::FilePtr bmp = common::open_file((dir / "out.bmp").c_str(), "rb");
-  common::FilePtr png = common::open_file((dir / "out.Png").c_str(), "rb");
-  uint8_t signature[8];
-  ASSERT_EQ(std::fread(signature, 8, 1, png.get()), 1u);
-  EXPECT_TRUE(bitmap::is_png_signature(signature));
-  EXPECT_EQ(read_bitmap(bmp.get(), &info, &palette, &indexes, 0), 0);
-  EXPECT_EQ(convert_bit_count(256, 256, 4, palette, indexes, 24, nullptr, &from_bmp), 0);
-  EXPECT_EQ(bitmap::read_png(png.get(), "out.Png", 256, 256, &from_png), 0);
-  EXPECT_EQ(std::memcmp(from_bmp, from_png, 256 * 256 * 3), 0);
-  for (uint8_t* buffer : {palette, indexes, from_bmp, from_png}) free_bitmap_buffer(buffer);
-  const std::string file = read_file(dir / "out.Png");
-  EXPECT_EQ(file.substr(24, 2), "\x04\x03");  // 4 bits, indexed
-  EXPECT_EQ(file.substr(33, 8), std::string("\0\0\0\x30PLTE", 8));
 }
 
 // The palette file for paint programs holds entries 0 to 7 of the dump.

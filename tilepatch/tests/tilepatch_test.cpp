@@ -114,10 +114,11 @@ TEST_F(TilepatchRun, RoundTripChangesOnlyTheShapeBytes) {
   }
   dump({"-D", "a.d88", "4", "3", "b.bmp"});
   EXPECT_EQ(read_file(dir / "b.bmp"), read_file(dir / "a.bmp"));
-  // The same sheet dumped as a PNG patches the same bytes.
-  dump({"-D", "kq-game.d88", "0", "1", "a.png"});
+  // The same sheet dumped as a PNG (the name's case does not matter)
+  // patches the same bytes.
+  dump({"-D", "kq-game.d88", "0", "1", "a.PNG"});
   std::vector<std::string> args = all;
-  args.insert(args.end(), {"png.d88", "a.png"});
+  args.insert(args.end(), {"png.d88", "a.PNG"});
   ASSERT_EQ(patch(args).status, 0);
   EXPECT_EQ(read_file(dir / "png.d88"), read_file(dir / "a.d88"));
   // A byte that black and white leave alike is no shape byte.
