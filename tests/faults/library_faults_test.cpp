@@ -3,10 +3,13 @@
 #include <unistd.h>
 
 #include "bitmap/bitmap.h"
+#include "bitmap/png.h"
 #include "common/file_ptr.h"
 #include "d88/d88.h"
 #include "shapes/shapes.h"
+#include "faults/fault_alloc.h"
 #include "faults/fault_support.h"
+#include "support/png_samples.h"
 #include "support/run_program.h"
 
 namespace {
@@ -114,6 +117,40 @@ TEST(LibraryFaults, BitmapReadAndConvertFailCleanlyAtEveryAllocation) {
     return result;
   };
   EXPECT_EQ(walk_allocations(convert, memory), 1);
+}
+
+TEST(LibraryFaults, PngWriteAndReadFailCleanlyAtEveryAllocationAndStaySmall) {
+  const auto memory = [](const Attempt& a) {
+    EXPECT_EQ(a.result, a.refused ? -2 : 0);
+    EXPECT_EQ(a.out, a.refused ? "error: memory exhaust!\n" : "");
+  };
+  std::vector<uint8_t> indexes(SHAPE_SHEET_BYTES);
+  for (size_t i = 0; i < indexes.size(); ++i) indexes[i] = uint8_t(i * 7 % 13);
+  common::FilePtr file(std::tmpfile());
+  EXPECT_GE(walk_allocations(
+                [&] {
+                  std::rewind(file.get());
+                  return bitmap::write_png(file.get(), 256, 256, 4, shape_palette, indexes.data());
+                },
+                memory),
+            8);  // libpng's records, zlib's state, row buffers
+  const auto read_from = [](std::FILE* f) {
+    uint8_t* pixels = nullptr;
+    std::fseek(f, bitmap::PNG_SIGNATURE_SIZE, SEEK_SET);
+    const int result = bitmap::read_png(f, "p.png", 256, 256, &pixels);
+    free_bitmap_buffer(pixels);
+    return result;
+  };
+  EXPECT_GE(walk_allocations([&] { return read_from(file.get()); }, memory), 8);
+  // Whatever a damaged file claims, nothing above the picture's own size.
+  for (const BadPng& bad : bad_pngs()) {
+    common::FilePtr f(std::tmpfile());
+    std::fwrite(bad.bytes.data(), 1, bad.bytes.size(), f.get());
+    take_largest_allocation();
+    std::string out;
+    EXPECT_NE(capture_stdout([&] { return read_from(f.get()); }, &out), 0) << bad.name;
+    EXPECT_LE(take_largest_allocation(), 256u * 256 * 3) << bad.name;
+  }
 }
 
 // A pipe cannot be measured first: the palette or a row read comes up short.

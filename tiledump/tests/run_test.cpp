@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,8 @@ TEST_F(TiledumpRun, EveryFailureLeavesTheDirectoryAsItWas) {
       {{"pictures"},
        "already exists 'pictures'\noverwrite ? (Y or N): " + pictures, "y\n"},
       {{""}, "error: open ''\nerror: write bitmap file ''\n"},  // no such name
+      {{"--overwrite", "absent/o.png"},
+       "error: open 'absent/o.png'\nerror: write bitmap file 'absent/o.png'\n"},
       {{"--overwrite", "/dev/full"},
        "...error: write bitmap '/dev/full'\n"
        "error: write bitmap file '/dev/full'\n"},
@@ -163,6 +166,21 @@ TEST_F(TiledumpRun, EveryFailureLeavesTheDirectoryAsItWas) {
     EXPECT_TRUE(list_dir(dir / "pictures").empty());
     EXPECT_EQ(read_file(dir / "shapes.bmp"), kOld) << c.out;
   }
+}
+
+// The palette file for paint programs holds entries 0 to 7 of the dump.
+TEST(ShapeColours, ThePaletteFileHoldsTheEightDiskColours) {
+  std::istringstream in(read_file(SHAPE_COLOURS_GPL));
+  std::string line;
+  std::vector<int> found, wanted;
+  while (std::getline(in, line)) {
+    int r, g, b;
+    if (std::sscanf(line.c_str(), "%d %d %d", &r, &g, &b) == 3) found.insert(found.end(), {r, g, b});
+  }
+  for (int i = 0; i < 8; ++i) {
+    wanted.insert(wanted.end(), {shape_palette[4 * i + 2], shape_palette[4 * i + 1], shape_palette[4 * i]});
+  }
+  EXPECT_EQ(found, wanted);
 }
 
 TEST_F(TiledumpRun, AnExistingFileIsReplacedOnlyAfterYes) {

@@ -12,6 +12,7 @@
 #include "common/file_ptr.h"
 #include "d88/d88.h"
 #include "shapes/shapes.h"
+#include "support/png_samples.h"
 #include "support/run_program.h"
 #include "output_name.h"
 #include "tilepatch/tilepatch.h"
@@ -113,6 +114,13 @@ TEST_F(TilepatchRun, RoundTripChangesOnlyTheShapeBytes) {
   }
   dump({"-D", "a.d88", "4", "3", "b.bmp"});
   EXPECT_EQ(read_file(dir / "b.bmp"), read_file(dir / "a.bmp"));
+  // The same sheet dumped as a PNG (the name's case does not matter)
+  // patches the same bytes.
+  dump({"-D", "kq-game.d88", "0", "1", "a.PNG"});
+  std::vector<std::string> args = all;
+  args.insert(args.end(), {"png.d88", "a.PNG"});
+  ASSERT_EQ(patch(args).status, 0);
+  EXPECT_EQ(read_file(dir / "png.d88"), read_file(dir / "a.d88"));
   // A byte that black and white leave alike is no shape byte.
   const std::string game = read_file(dir / "kq-game.d88");
   const std::string a = read_file(dir / "a.d88");
@@ -140,7 +148,11 @@ TEST_F(TilepatchRun, EveryFailureLeavesTheDirectoryAsItWas) {
   sector->data = std::make_unique<uint8_t[]>(128);
   EXPECT_EQ(write_d88_disk_to_file(disk, (dir / "short.d88").c_str()), 0);
   free_d88_disk(disk, 1);
-  const Case cases[] = {
+  // Starts like a PNG, is none: refused as any other file not starting "BM".
+  write_file(dir / "fake.png", "\x89PNG\r\n\x1A\r");
+  std::vector<Case> cases = {
+      {{"-t", "z", "fake.png"},
+       "error: read_bitmap() - can't read bitmap header\nerror: read bitmap 'fake.png'\n"},
       {{"-t", "z", "text.bmp"}, "...error: read bitmap 'text.bmp'\n"},
       {{"-t", "z", "-d", "missing.d88", "narrow.bmp"},
        "error: bmp size error 'narrow.bmp'\n"},
@@ -153,6 +165,13 @@ TEST_F(TilepatchRun, EveryFailureLeavesTheDirectoryAsItWas) {
       {{"-t", "z", "-o", "/dev/full", "--overwrite", "s.bmp"},
        "...error: write d88 image '/dev/full'\n"},
   };
+  for (const BadPng& bad : bad_pngs()) {
+    const std::string name = bad.name + ".png";
+    write_file(dir / name, bad.bytes);
+    cases.push_back({{"-t", "z", name}, bad.reason.empty()
+        ? "error: bmp size error '" + name + "'\n"
+        : "error: read_png() - '" + name + "': " + bad.reason + "\n"});
+  }
   const std::vector<std::string> before = list_dir(dir.path());
   for (const Case& c : cases) {
     const RunResult r = patch(c.args);
