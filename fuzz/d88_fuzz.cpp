@@ -12,7 +12,7 @@
 #include <string>
 
 #include "d88/d88.h"
-#include "d88/tests/model_equal.h"
+#include "fuzz/model_equal.h"
 
 namespace {
 

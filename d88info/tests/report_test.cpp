@@ -1,102 +1,101 @@
 // d88info as a user runs it, on the sample disks and on disks built here.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <string>
-#include <vector>
+#include <cstring>
 
 #include "d88/d88.h"
 #include "support/run_program.h"
 
 namespace {
 
-TEST(D88infoCommandLine, EachErrorPrintsItsLineAndEndsWithStatus1) {
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{}, "no disk image filename\n"}, {{"--", "a"}, "unknown option '--'\n"}};
-  for (const auto& [args, out] : cases) {
-    const RunResult r = run_program(D88INFO_EXE, args, ".");
-    EXPECT_EQ(r.status, 1) << out;
-    EXPECT_EQ(r.out, out);
-  }
-  const RunResult help = run_program(D88INFO_EXE, {"a.d88", "-?"}, ".");
-  EXPECT_EQ(help.status, 1);
-  EXPECT_EQ(help.out.rfind("usage: d88info [options] FILE...\n", 0), 0u);
-  EXPECT_EQ(std::count(help.out.begin(), help.out.end(), '\n'), 5);
-}
-
-class D88infoReport : public testing::Test {
+class D88info : public testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(run_program(MAKE_SAMPLES_EXE, {dir.path()}, "/").status, 0);
+  void SetUp() override { ASSERT_EQ(run_program(MAKE_SAMPLES_EXE, {dir.path()}, "/").status, 0); }
+  // Writes the disks (made by the builder, or empty for -1) as one file,
+  // after change has had its way with them.
+  void write_image(const std::string& name, const std::vector<int>& formats, void (*change)(Disk**) = nullptr) {
+    DiskImage image;
+    Disk** tail = &image.first;
+    std::vector<Disk*> disks;
+    for (int format : formats) {
+      *tail = format < 0 ? std::make_unique<Disk>().release() : create_d88_disk("DISK", format);
+      disks.push_back(*tail);
+      tail = &(*tail)->next;
+      ++image.count;
+    }
+    if (change) change(disks.data());
+    EXPECT_EQ(write_d88_image_to_file(&image, (dir / name).c_str()), 0);
+    free_d88_image(&image, 0);
   }
   TempDir dir;
 };
 
-TEST_F(D88infoReport, ASingleSampleDisk) {
-  const RunResult r = run_program(D88INFO_EXE, {"kq-vesto.d88"}, dir.path());
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out,
-            "kq-vesto.d88: 1 disk\n\n"
-            "disk 0  \"KQ VESTO\"\n"
-            "  write protect   no\n"
-            "  media type      2D (0x00)\n"
-            "  disk size       348848 bytes\n"
-            "  tracks          80\n"
-            "  sectors         1280\n"
-            "  sector sizes    256 x 1280\n"
-            "  shapes 0-127    ok (zorvan/far haven)\n"
-            "  shapes 128-255  ok (kelmorane/vesto/duskhollow)\n\n"
-            "hint: one disk, index 0, the default: no index to pass\n");
+TEST_F(D88info, ASingleSampleDisk) {
+  check_runs(D88INFO_EXE, dir.path(), {
+      {{"kq-vesto.d88"}, 0, "kq-vesto.d88: 1 disk\n\ndisk 0  \"KQ VESTO\"\n  write protect   no\n"
+                            "  media type      2D (0x00)\n  disk size       348848 bytes\n  tracks          80\n"
+                            "  sectors         1280\n  sector sizes    256 x 1280\n"
+                            "  shapes 0-127    ok (zorvan/far haven)\n"
+                            "  shapes 128-255  ok (kelmorane/vesto/duskhollow)\n\n"
+                            "hint: one disk, index 0, the default: no index to pass\n"},
+      {{}, 1, "no disk image filename\n"}, {{"--", "a"}, 1, "unknown option '--'\n"},
+      {{"a.d88", "-?"}, 1, "...option: -? |--help          print usage\nsupported disk image format is *.D88 only\n"},
+      {{"--help"}, 1, "usage: d88info [options] FILE...\nlists every disk of each D88 image file: its index, header, "
+                      "sectors\nand whether its shape sectors can be read by tiledump and tilepatch\noption: -? |--help"
+                      "          print usage\nsupported disk image format is *.D88 only\n"},
+  });
 }
 
-// odd.d88: disk 0 lacks a sector of the lower walk, disk 1 has a wrong size
-// code in the upper one, disk 2 is a write-protected 2HD disk with an upper
-// sector cut short. An unreadable file does not stop the others.
-TEST_F(D88infoReport, NamesUnusableShapeSectorsAndUnreadableFiles) {
-  DiskImage image;
-  Disk* disks[3] = {create_d88_disk("NO 21/00/05", 0),
-                    create_d88_disk("CODE 2", 0),
-                    create_d88_disk("2HD\tSHORT", 9)};
-  for (Disk* disk : disks) ASSERT_NE(disk, nullptr);
-  find_d88_sector(disks[0], 0x21, 0, 5)->r = 0x11;
-  find_d88_sector(disks[1], 0x1C, 1, 9)->n = 2;
-  Sector* cut = find_d88_sector(disks[2], 0x1D, 0, 1);
-  cut->size = 128;
-  cut->data = std::make_unique<uint8_t[]>(128);
-  disks[2]->write_protect = 0x10;
-  image.first = disks[0];
-  disks[0]->next = disks[1];
-  disks[1]->next = disks[2];
-  image.count = 3;
-  EXPECT_EQ(write_d88_image_to_file(&image, (dir / "odd.d88").c_str()), 0);
-  free_d88_image(&image, 0);
+// An unreadable file does not stop the others.
+TEST_F(D88info, NamesUnusableShapeSectorsAndHowToPassIndexes) {
+  write_image("odd.d88", {0, 0, 9}, [](Disk** d) {
+    find_d88_sector(d[0], 0x21, 0, 5)->r = 0x11;
+    find_d88_sector(d[1], 0x1C, 1, 9)->n = 2;
+    find_d88_sector(d[2], 0x1D, 0, 1)->size = 128;
+    d[2]->write_protect = 0x10;
+    std::memcpy(d[2]->name, "2HD\tSHORT \"\\\x7F~\x1F", 16);
+  });
+  write_image("misc.d88", {1, -1, 0, 0, 0}, [](Disk** d) {
+    std::memcpy(d[0]->name, "   ", 4);
+    for (int i = 0; i < 5; ++i) d[2]->tracks[0].sectors[i].size = static_cast<int16_t>(i + 1);
+  });
+  write_image("it's one.d88", {0, -1});
+  write_image("upper.d88", {1, 1});
+  write_image("lower.d88", {0, 0}, [](Disk** d) { d[0]->tracks[0x1D * 2].sectors[0].n = 3, d[1]->tracks[0x1D * 2] = {}; });
   write_file(dir / "tiny.d88", "too short for a disk");
-  const RunResult r = run_program(
-      D88INFO_EXE, {"kq-game.d88", "odd.d88", "missing.d88", "tiny.d88"},
-      dir.path());
+  const RunResult r = run_program(D88INFO_EXE, {"kq-game.d88", "odd.d88", "missing.d88", "misc.d88", "it's one.d88",
+                                                "upper.d88", "lower.d88", "tiny.d88"}, dir.path());
   EXPECT_EQ(r.status, 1);
   size_t at = 0;
   for (const char* line : {
            "kq-game.d88: 5 disks\n", "disk 4  \"KQ FAR HAVEN\"\n",
-           "hint: pass the disk numbers as indexes to tiledump (-i1, -i2, -D)\n",
-           "        tiledump -D kq-game.d88 0 1 shapes.bmp\n",
-           "        tilepatch -D kq-game.d88 0 1 2 3 4 shapes.bmp\n",
-           "      tilepatch -D: zorvan, kelmorane, vesto, duskhollow, far haven\n",
-           "  shapes 0-127    missing sector 21/00/05 (zorvan/far haven)\n",
-           "  shapes 128-255  bad sector 1C/01/09: size code 2, 256 bytes "
-           "(kelmorane/vesto/duskhollow)\n",
-           "disk 2  \"2HD\\x09SHORT\"\n  write protect   yes\n"
-           "  media type      2HD (0x20)\n",
+           "hint: pass the disk numbers as indexes to tiledump (-i1, -i2, -D)\n      and tilepatch (-i, -D), e.g.\n"
+           "        tiledump -D kq-game.d88 0 1 shapes.bmp\n        tilepatch -D kq-game.d88 0 1 2 3 4 shapes.bmp\n"
+           "      tiledump -D: the disk of shapes 0-127, then that of 128-255\n"
+           "      tilepatch -D: zorvan, kelmorane, vesto, duskhollow, far haven\n\n",
+           "odd.d88: 3 disks\n", "  shapes 0-127    missing sector 21/00/05 (zorvan/far haven)\n",
+           "  shapes 128-255  bad sector 1C/01/09: size code 2, 256 bytes (kelmorane/vesto/duskhollow)\n",
+           "disk 2  \"2HD\\x09SHORT \\x22\\x5C\\x7F~\\x1F\"\n  write protect   yes\n  media type      2HD (0x20)\n",
            "  sector sizes    128 x 1, 256 x 4003\n",
+           "  shapes 128-255  bad sector 1D/00/01: size code 1, 128 bytes (kelmorane/vesto/duskhollow)\n",
            // Shapes 0-127 first readable on disk 1, 128-255 on disk 0.
-           "        tiledump -D odd.d88 1 0 shapes.bmp\n"
-           "      tiledump -D: the disk of shapes 0-127, then that of 128-255\n\n",
-           "error: read d88 image 'missing.d88'\n\n",
+           "        tiledump -D odd.d88 1 0 shapes.bmp\n      tiledump -D: the disk of shapes 0-127, then that of "
+           "128-255\n\n",
+           "error: read d88 image 'missing.d88'\n\n", "misc.d88: 5 disks\n\ndisk 0  \"\"\n",
+           "  media type      2DD (0x10)\n", "  sector sizes    512 x 1280\n",
+           "disk 1  \"\"\n", "  tracks          0\n  sectors         0\n  sector sizes    none\n",
+           "  shapes 128-255  missing sector 1C/01/09 (kelmorane/vesto/duskhollow)\n",
+           "  sector sizes    1 x 1, 2 x 1, 3 x 1, 4 x 1, and 2 other sizes\n",
+           "        tiledump -D misc.d88 2 3 shapes.bmp\n      tiledump -D: the disk",
+           "        tiledump -D 'it'\\''s one.d88' 0 0 shapes.bmp\n",
+           "      no disk here has readable shapes 0-127\n", "      no disk here has readable shapes 128-255\n",
            "error: no disk found in 'tiny.d88'\n"}) {
     at = r.out.find(line, at);
     ASSERT_NE(at, std::string::npos) << line << " in\n" << r.out;
   }
-  EXPECT_EQ(run_program(D88INFO_EXE, {"tiny.d88"}, dir.path()).status, 1);
+  int game_files = 0;  // only kq-game.d88 holds the game in -D's order
+  for (size_t p = 0; (p = r.out.find("tilepatch -D", p)) != std::string::npos; ++p) ++game_files;
+  EXPECT_EQ(game_files, 2);
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ def run(args, stdin=None):
 
 def run_ok(args, stdin=None):
     status, out = run(args, stdin)
-    return out if status == 0 else sys.exit(f"FAIL: {args}: {out.decode()}")
+    return out if status == 0 else sys.exit(f"FAIL: {args}: {out.decode(errors='replace')}")
 
 
 def read(name):
@@ -88,6 +88,11 @@ def magick_pixels(path):  # alpha off: the colour channels as stored
 
 def netpbm_pixels(path):  # without -mix, alpha is left out
     return pnm(run_ok([program("pngtopnm" if path.endswith(".png") else "bmptopnm"), path]))
+
+
+def write(name, data):
+    with open(name, "wb") as f:
+        f.write(data)
 
 
 def pillow_pixels(path):
@@ -283,11 +288,9 @@ def check_tool(tool, tilepatch):
     palette = [(sheet[i + 2], sheet[i + 1], sheet[i]) for i in range(54, 118, 4)]
     rows = [sheet[118 + y * 128:246 + y * 128] for y in range(255, -1, -1)]
     indexes = [i for row in rows for byte in row for i in (byte >> 4, byte & 15)]
-    if sorted(set(indexes)) != list(range(8)) or TOOLS[tool][1]("sheet.bmp") != [
-            PALETTE[i] for i in indexes]:
+    if sorted(set(indexes)) != list(range(8)) or TOOLS[tool][1]("sheet.bmp") != [PALETTE[i] for i in indexes]:
         sys.exit(f"FAIL: {tool} does not read the sheet in its palette colours")
-    with open("bw.bmp", "wb") as f:  # every colour but 0 becomes 7
-        f.write(sheet[:118] + bytes((b >> 4 and 0x70) | (b & 15 and 7) for b in sheet[118:]))
+    write("bw.bmp", sheet[:118] + bytes((b >> 4 and 0x70) | (b & 15 and 7) for b in sheet[118:]))  # colours but 0: 7
     for picture in ("sheet", "bw"):
         run_ok([tilepatch, *GAME, "-o", picture + ".d88", picture + ".bmp"])
     failures = 0
@@ -316,13 +319,11 @@ def check_floptool(tilepatch, d88_flat):
         disks.append(game[:size])
         game = game[size:]
     for i, disk in enumerate(disks):
-        with open("disk.d88", "wb") as f:
-            f.write(disk)
+        write("disk.d88", disk)
         found = run_ok([program("floptool"), "identify", "disk.d88"]).decode()
-        run_ok([program("floptool"), "flopconvert", "d88", "2d", "disk.d88", f"disk{i}.flat"])
+        run_ok([program("floptool"), "flopconvert", "d88", "2d", "disk.d88", "disk.flat"])
         # Our own reader's view of the same disk, in cylinder, head, record order.
-        run_ok([d88_flat, "disk.d88", "0", f"ours{i}.flat"])
-        same = " - d88" in found and read(f"disk{i}.flat") == read(f"ours{i}.flat") != b""
+        same = " - d88" in found and read("disk.flat") == run_ok([d88_flat, "disk.d88", "0"]) != b""
         print(f"disk {i}: {'every sector equal' if same else 'DIFFERS'}")
         failures += not same
     return failures + (len(disks) != 6)

@@ -1,100 +1,55 @@
 #include "support/run_program.h"
 
-#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
-
-namespace fs = std::filesystem;
 
 namespace {
 
-// Reads everything from fd until end of file.
-std::string drain(int fd) {
+std::string contents(std::FILE* file) {
   std::string text;
-  char buf[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n > 0) {
-      text.append(buf, static_cast<size_t>(n));
-    } else if (n == 0 || errno != EINTR) {
-      return text;
-    }
-  }
+  std::rewind(file);
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  return text;
+}
+
+int wait_status(pid_t pid) {
+  int status = 0;
+  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
 
-RunResult run_program(const std::string& exe,
-                      const std::vector<std::string>& args,
-                      const std::string& dir, const std::string& input) {
-  // Standard input comes from a file so that the child can read it at its
-  // own pace; standard output and error go to files read after it ends.
-  char in_name[] = "/tmp/run_program_in.XXXXXX";
-  char out_name[] = "/tmp/run_program_out.XXXXXX";
-  char err_name[] = "/tmp/run_program_err.XXXXXX";
-  const int in_fd = ::mkstemp(in_name);
-  const int out_fd = ::mkstemp(out_name);
-  const int err_fd = ::mkstemp(err_name);
-  if (in_fd < 0 || out_fd < 0 || err_fd < 0) {
-    throw std::runtime_error("run_program: mkstemp failed");
-  }
-  if (::write(in_fd, input.data(), input.size()) !=
-      static_cast<ssize_t>(input.size())) {
-    throw std::runtime_error("run_program: cannot write input");
-  }
-  ::lseek(in_fd, 0, SEEK_SET);
+Bytes with(Bytes b, size_t at, uint32_t v, int width) {
+  for (int i = 0; i < width; ++i) b.at(at + i) = static_cast<uint8_t>(v >> 8 * i);
+  return b;
+}
 
-  std::vector<std::string> argv_text;
-  argv_text.push_back(exe);
-  argv_text.insert(argv_text.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : argv_text) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(in_fd, 0);
-    ::dup2(out_fd, 1);
-    ::dup2(err_fd, 2);
-    if (::chdir(dir.c_str()) != 0) _exit(126);
-    ::execv(exe.c_str(), argv.data());
-    _exit(127);
-  }
-  RunResult result;
-  int status = 0;
-  if (pid > 0 && ::waitpid(pid, &status, 0) == pid) {
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  ::lseek(out_fd, 0, SEEK_SET);
-  ::lseek(err_fd, 0, SEEK_SET);
-  result.out = drain(out_fd);
-  result.err = drain(err_fd);
-  for (int fd : {in_fd, out_fd, err_fd}) ::close(fd);
-  for (const char* name : {in_name, out_name, err_name}) ::unlink(name);
-  return result;
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
 }
 
 TempDir::TempDir() {
   char name[] = "/tmp/shapetools_test.XXXXXX";
-  if (::mkdtemp(name) == nullptr) {
-    throw std::runtime_error("TempDir: mkdtemp failed");
-  }
+  if (::mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = name;
 }
 
 TempDir::~TempDir() {
   std::error_code ignored;
-  fs::remove_all(path_, ignored);
+  std::filesystem::remove_all(path_, ignored);
 }
 
 std::string read_file(const std::string& path) {
@@ -103,20 +58,93 @@ std::string read_file(const std::string& path) {
 }
 
 void write_file(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-bool file_exists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 std::vector<std::string> list_dir(const std::string& path) {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(path)) {
-    names.push_back(entry.path().filename().string());
-  }
+  for (const auto& entry : std::filesystem::directory_iterator(path)) names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::string captured(const std::function<void()>& fn) {
+  struct Restore {  // also when fn throws, so that the test's report is seen
+    int saved;
+    ~Restore() { std::fflush(stdout), ::dup2(saved, 1), ::close(saved); }
+  };
+  std::fflush(stdout);
+  std::FILE* file = std::tmpfile();
+  {
+    const Restore restore{::dup(1)};
+    ::dup2(::fileno(file), 1);
+    fn();
+  }
+  std::string text = contents(file);
+  std::fclose(file);
+  return text;
+}
+
+Outcome outcome(const std::function<int()>& fn) {
+  int result = 0;
+  std::string out = captured([&] { result = fn(); });
+  return {result, out};
+}
+
+int with_file_limit(const std::function<int()>& fn) {
+  std::fflush(stdout);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);  // a failed write instead of the signal
+    const rlimit limit = {10000, 10000};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const int result = fn();
+    std::fflush(stdout);
+    ::_exit(result & 0xFF);
+  }
+  return wait_status(pid);
+}
+
+RunResult run_program(const std::string& exe, std::vector<std::string> args, const std::string& dir,
+                      const std::string& input) {
+  std::FILE *in = std::tmpfile(), *out = std::tmpfile();
+  std::fwrite(input.data(), 1, input.size(), in);
+  std::fflush(in);
+  std::rewind(in);
+  args.insert(args.begin(), exe);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(::fileno(in), 0), ::dup2(::fileno(out), 1), ::dup2(::fileno(out), 2);
+    if (::chdir(dir.c_str()) == 0) ::execv(exe.c_str(), argv.data());
+    ::_exit(127);
+  }
+  const RunResult result = {wait_status(pid), contents(out)};
+  std::fclose(in);
+  std::fclose(out);
+  return result;
+}
+
+void check_runs(const std::string& exe, const std::string& dir, const std::vector<Run>& runs) {
+  for (const Run& run : runs) {
+    const std::vector<std::string> before = list_dir(dir);
+    const RunResult r = run_program(exe, run.args, dir, run.input);
+    const bool tail = run.out.rfind("...", 0) == 0;
+    const size_t keep = std::min(r.out.size(), run.out.size() - 3);
+    EXPECT_EQ(r.status, run.status) << run.out;
+    EXPECT_EQ(tail ? r.out.substr(r.out.size() - keep) : r.out, tail ? run.out.substr(3) : run.out);
+    EXPECT_TRUE(run.status == 0 || list_dir(dir) == before) << run.out;
+  }
+}
+
+std::string device_node(const TempDir& dir, const std::string& kind) {
+  const std::string path = dir / kind;
+  return ::mknod(path.c_str(), S_IFCHR | 0666, ::makedev(1, kind == "full" ? 7 : 3)) == 0 ? path : "";
+}
+
+bool is_char_device(const std::string& path) {
+  struct stat status;
+  return ::lstat(path.c_str(), &status) == 0 && S_ISCHR(status.st_mode);
 }

@@ -1,45 +1,66 @@
-// Test helpers that use the programs as a user would: run the built binary in
-// a directory of its own, feed its standard input, capture its standard
-// output and exit status.
+// What every test shares: byte strings, temporary folders and whole files,
+// standard output captured from a call or from a program, runs under a file
+// size limit, and device nodes of the test's own.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-struct RunResult {
-  int status = -1;   // exit status as the shell sees it (0..255); -1 if killed
-  std::string out;   // everything written to standard output
-  std::string err;   // everything written to standard error
-};
+using Bytes = std::vector<uint8_t>;
+Bytes with(Bytes b, size_t at, uint32_t v, int width = 4);  // v little-endian in width bytes at at
+Bytes operator+(Bytes a, const Bytes& b);
 
-// Runs exe with args (argv[0] is exe) in dir, with input as its standard
-// input (closed after it, so reading past it is end of input).
-RunResult run_program(const std::string& exe,
-                      const std::vector<std::string>& args,
-                      const std::string& dir, const std::string& input = "");
-
-// A fresh directory under the system's temporary directory, removed with
-// everything in it when the object goes out of scope.
+// A fresh folder under /tmp, removed with all it holds when the object goes.
 class TempDir {
  public:
   TempDir();
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-
   const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const {
-    return path_ + "/" + name;
-  }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
  private:
   std::string path_;
 };
 
-// Whole-file helpers. read_file returns "" for a missing file.
-std::string read_file(const std::string& path);
+std::string read_file(const std::string& path);  // "" when missing
 void write_file(const std::string& path, const std::string& bytes);
-bool file_exists(const std::string& path);
+std::vector<std::string> list_dir(const std::string& path);  // sorted names
 
-// Names of the entries of a directory, sorted (no "." or "..").
-std::vector<std::string> list_dir(const std::string& path);
+// What fn wrote to standard output (descriptor 1, so children's too).
+std::string captured(const std::function<void()>& fn);
+
+// A call's result and what it printed.
+using Outcome = std::pair<int, std::string>;
+Outcome outcome(const std::function<int()>& fn);
+
+// fn's result (its low byte) from a child process whose files cannot grow
+// past 10000 bytes: a write beyond fails as on a full disk.
+int with_file_limit(const std::function<int()>& fn);
+
+struct RunResult {
+  int status = -1;  // as the shell sees it; -1 when killed
+  std::string out;  // standard output and error: the programs write nothing to the latter
+};
+RunResult run_program(const std::string& exe, std::vector<std::string> args, const std::string& dir,
+                      const std::string& input = "");
+
+// One run of a program as a table row. An out that begins with "..." is
+// matched against the end of what is printed only.
+struct Run {
+  std::vector<std::string> args;
+  int status;
+  std::string out;
+  std::string input = "";
+};
+// Runs exe in dir for each row; a failed run must leave dir as it was.
+void check_runs(const std::string& exe, const std::string& dir, const std::vector<Run>& runs);
+
+// A character device of the test's own in dir, made with mknod (root only):
+// "full" refuses every write, "null" takes every write. Empty when it cannot
+// be made, and the caller skips. is_char_device tells that nothing replaced it.
+std::string device_node(const TempDir& dir, const std::string& kind);
+bool is_char_device(const std::string& path);

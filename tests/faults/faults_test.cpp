@@ -1,0 +1,189 @@
+// The libraries and the programs with each allocation refused in turn, and
+// the programs on a full disk: every failure is reported, releases what it
+// took and leaves the files as they were.
+#include <gtest/gtest.h>
+
+#include "bitmap/bitmap.h"
+#include "bitmap/png.h"
+#include "d88/d88.h"
+#include "d88info/d88info.h"
+#include "faults/fault_alloc.h"
+#include "samples/sample_disk.h"
+#include "shapes/shapes.h"
+#include "support/png_samples.h"
+#include "support/run_program.h"
+#include "tiledump/tiledump.h"
+#include "tilepatch/tilepatch.h"
+
+namespace {
+
+// Runs op (which allocates nothing itself) with its 1st, 2nd ... allocation
+// refused until a run gets through, handing each to check: refused or not,
+// the result and what was printed. A run that leaves operator new blocks
+// behind fails. The number of refused runs.
+long walk(const std::function<int()>& op, const std::function<void(bool, const Outcome&)>& check) {
+  for (long n = 1;; ++n) {
+    SCOPED_TRACE("allocation " + std::to_string(n) + " refused");
+    bool refused = false;
+    long left = 0;
+    const Outcome got = outcome([&] {
+      const long live = live_new_blocks();
+      fail_nth_allocation(n);
+      const int result = op();
+      refused = armed_allocation_failed();
+      fail_nth_allocation(0);
+      left = live_new_blocks() - live;
+      return result;
+    });
+    EXPECT_EQ(left, 0) << "blocks left behind";
+    check(refused, got);
+    if (!refused || testing::Test::HasFailure()) return n - 1;
+  }
+}
+
+bool says(const std::string& out, const std::string& line) { return ("\n" + out).find("\n" + line + "\n") != std::string::npos; }
+
+// Two disks holding only the shape tracks: few enough allocations to walk.
+std::string shape_disk_image() {
+  ScopedDiskImage holder;
+  for (uint32_t d = 0; d < 2; ++d, ++holder.image.count) {
+    Disk* disk = create_d88_disk("SHAPES", 0);
+    for (int slot = 0; slot < D88_TRACK_MAX; ++slot) {
+      if (slot < 0x1C * 2 || slot > 0x22 * 2 + 1) disk->tracks[slot] = Track{};
+    }
+    fill_pseudo_random(disk, 0x2545F491u + d);
+    disk->next = std::exchange(holder.image.first, disk);
+  }
+  std::unique_ptr<uint8_t[]> buffer;
+  int32_t length = 0;
+  EXPECT_EQ(write_d88_image_to_buffer(&holder.image, &buffer, &length), 0);
+  return std::string(buffer.get(), buffer.get() + length);
+}
+
+TEST(Faults, Libraries) {
+  TempDir dir;
+  const std::string path = dir / "game.d88";
+  write_file(path, shape_disk_image());
+  ScopedDiskImage loaded;  // emptied after a failure
+  const uint8_t records[3] = {7, 1, 200}, size_codes[3] = {1, 2, 3};
+  const std::function<int()> d88_ops[] = {
+      [&] {
+        const int disks = read_d88_image_from_file(&loaded.image, path.c_str()), kept = loaded.image.first != nullptr;
+        return free_d88_image(&loaded.image, 0), disks * 10 + kept;
+      },
+      [&] {
+        DiskImage* image = create_d88_image();
+        Disk* disk = image ? create_d88_disk("BLANK", 9) : nullptr;
+        const bool made = disk && create_d88_custom_sectors(0, 0, records, size_codes, 3, 0);
+        return free_d88_disk(disk, 1), free_d88_image(image, 1), made ? 21 : -10;
+      }};
+  for (const auto& op : d88_ops) {
+    EXPECT_GT(walk(op, [](bool refused, const Outcome& got) {
+                EXPECT_EQ(got.first, refused ? -10 : 21);
+                EXPECT_EQ(says(got.second, "memory exhaust!"), refused) << got.second;
+              }), 0);
+  }
+  BitmapInfo info;
+  const std::vector<uint8_t> pixels(3 * 16 * 16, 0x80);
+  std::FILE* file = std::tmpfile();
+  ASSERT_EQ(create_bitmap_header(&info, 16, 16, 4), 0);
+  ASSERT_EQ(write_bitmap(file, &info, shape_palette, pixels.data()), 0);
+  uint8_t *palette = nullptr, *target = nullptr;
+  const std::function<int()> bitmap_ops[] = {
+      [&] { return std::rewind(file), read_bitmap(file, &info, &palette, &target, 0); },
+      [&] { return convert_bit_count(16, 16, 24, nullptr, pixels.data(), 4, shape_match_palette, &target); }};
+  for (const auto& op : bitmap_ops) {
+    EXPECT_GT(walk([&] {
+                     const int result = op();
+                     return free_bitmap_buffer(std::exchange(palette, nullptr)), free_bitmap_buffer(std::exchange(target, nullptr)), result;
+                   },
+                   [](bool refused, const Outcome& got) { EXPECT_EQ(got, Outcome(refused ? -2 : 0, refused ? "error: memory exhaust!\n" : "")); }),
+              0);
+  }
+  std::fclose(file);
+}
+
+TEST(Faults, Png) {
+  std::vector<uint8_t> indexes(SHAPE_SHEET_BYTES);
+  for (size_t i = 0; i < indexes.size(); ++i) indexes[i] = uint8_t(i * 7 % 13);
+  std::FILE* file = std::tmpfile();
+  const auto read_from = [](std::FILE* f) {
+    uint8_t* pixels = nullptr;
+    std::fseek(f, bitmap::PNG_SIGNATURE_SIZE, SEEK_SET);
+    const int result = bitmap::read_png(f, "p.png", 256, 256, &pixels);
+    return free_bitmap_buffer(pixels), result;
+  };
+  const std::function<int()> ops[] = {
+      [&] { return std::rewind(file), bitmap::write_png(file, 256, 256, 4, shape_palette, indexes.data()); },
+      [&] { return read_from(file); }};
+  for (const auto& op : ops) {
+    EXPECT_GE(walk(op, [](bool refused, const Outcome& got) { EXPECT_EQ(got, Outcome(refused ? -2 : 0, refused ? "error: memory exhaust!\n" : "")); }),
+              8);  // libpng's records, zlib's state, row buffers
+  }
+  std::fclose(file);
+  // Whatever a damaged file claims, nothing above the picture's own size.
+  for (const BadPng& bad : bad_pngs()) {
+    std::FILE* f = std::tmpfile();
+    std::fwrite(bad.bytes.data(), 1, bad.bytes.size(), f);
+    take_largest_allocation();
+    EXPECT_NE(outcome([&] { return read_from(f); }).first, 0) << bad.name;
+    EXPECT_LE(take_largest_allocation(), 256u * 256 * 3) << bad.name;
+    std::fclose(f);
+  }
+}
+
+std::vector<char*> argv_of(std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  return argv.push_back(nullptr), argv;
+}
+
+// A program run over an existing output, with each allocation refused, then
+// on a full disk: status 1, its lines, the output and the folder as they were.
+void check_program(int (*main_fn)(int, char**), std::vector<std::string> args, const std::string& dir,
+                   const std::string& output, const std::string& full_disk) {
+  std::vector<char*> argv = argv_of(args);
+  const auto run = [&] { return main_fn(static_cast<int>(args.size()), argv.data()); };
+  write_file(output, "old");
+  const std::vector<std::string> before = list_dir(dir);
+  EXPECT_GT(walk(run, [&](bool refused, const Outcome& got) {
+              EXPECT_EQ(got.first, refused ? 1 : 0) << got.second;
+              EXPECT_EQ(got.second.find("memory exhaust") != std::string::npos, refused) << got.second;
+              EXPECT_EQ(read_file(output) == "old", refused);
+              EXPECT_EQ(list_dir(dir), before);
+            }), 0);
+  write_file(output, "old");
+  EXPECT_EQ(outcome([&] { return with_file_limit(run); }), Outcome(1, full_disk));
+  EXPECT_EQ(read_file(output), "old");
+  EXPECT_EQ(list_dir(dir), before);
+}
+
+TEST(Faults, Programs) {
+  TempDir dir;
+  const std::string image = shape_disk_image(), game = dir / "game.d88";
+  write_file(game, image);
+  const std::pair<std::string, std::string> sheets[] = {{"sheet.bmp", "error: write_bitmap() - can't write bitmap data\n"},
+                                                        {"sheet.png", "error: write_png() - can't write data\n"}};
+  for (const auto& [name, full] : sheets) {
+    const std::string bitmap = dir / name;
+    std::vector<std::string> dump = {"tiledump", "--overwrite", "-D", game, "0", "1", bitmap};
+    check_program(tiledump::tiledump_main, dump, dir.path(), bitmap,
+                  full + "error: write bitmap '" + bitmap + "'\nerror: write bitmap file '" + bitmap + "'\n");
+    ASSERT_EQ(tiledump::tiledump_main(7, argv_of(dump).data()), 0);  // a bitmap for tilepatch
+    // The output name is derived from the disk file's, on the heap.
+    const std::string output = dir / "game.NEW.d88";
+    check_program(tilepatch::tilepatch_main, {"tilepatch", "--overwrite", "-t", "k", "-i", "1", "-d", game, bitmap},
+                  dir.path(), output, "write error '" + output + "'\nerror: write d88 image '" + output + "'\n");
+    EXPECT_EQ(read_file(game), image);
+  }
+  // d88info writes no file; it ends with 1 unless only the tally of sector
+  // sizes could not be made.
+  std::vector<std::string> info = {"d88info", game};
+  std::vector<char*> argv = argv_of(info);
+  EXPECT_GT(walk([&] { return d88info::d88info_main(2, argv.data()); }, [](bool refused, const Outcome& got) {
+              EXPECT_EQ(got.first, refused && !says(got.second, "  sector sizes    ? (memory exhausted)")) << got.second;
+              EXPECT_EQ(got.second.find("memory exhaust") != std::string::npos, refused) << got.second;
+            }), 0);
+}
+
+}  // namespace
