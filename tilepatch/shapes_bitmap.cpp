@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "bitmap/bitmap.h"
+#include "bitmap/png.h"
 #include "common/file_ptr.h"
 
 namespace tilepatch {
@@ -43,6 +44,45 @@ bool fits_sheet(const BitmapInfo& info) {
   return info.width == SHAPE_SHEET_WIDTH && info.height >= SHAPE_SHEET_HEIGHT;
 }
 
+void say_size_error(const char* path) {
+  std::printf("error: bmp size error '%s'\n", path);
+}
+
+// Reads the signature when the file starts with one and says so. Otherwise
+// the stream is left at its start for the BMP reader: only the first byte
+// is peeked at and put back, so a pipe reads as before. A file that starts
+// like the signature but is none is sought back to its start; where that is
+// impossible the stream becomes null, which the BMP reader refuses exactly
+// as it refuses every other file that does not begin with "BM".
+bool take_png_signature(std::FILE** stream) {
+  const int first = std::fgetc(*stream);
+  if (first == EOF || std::ungetc(first, *stream) == EOF) return false;
+  uint8_t signature[bitmap::PNG_SIGNATURE_SIZE];
+  if (first != bitmap::PNG_SIGNATURE[0]) return false;
+  if (std::fread(signature, sizeof signature, 1, *stream) == 1 &&
+      bitmap::is_png_signature(signature)) {
+    return true;
+  }
+  std::clearerr(*stream);
+  if (std::fseek(*stream, 0, SEEK_SET) != 0) *stream = nullptr;
+  return false;
+}
+
+// The top of a PNG as 24-bit pixels, which then take the same path as a
+// 24-bit BMP. 0 or -1 after the message.
+int read_png_sheet(std::FILE* file, const char* path, LoadedBitmap* bitmap) {
+  uint8_t* pixels = nullptr;
+  const int result = bitmap::read_png(file, path, SHAPE_SHEET_WIDTH,
+                                      SHAPE_SHEET_HEIGHT, &pixels);
+  if (result == bitmap::PNG_WRONG_SIZE) say_size_error(path);
+  if (result < 0) return -1;
+  bitmap->pixels.reset(pixels);
+  bitmap->info.width = SHAPE_SHEET_WIDTH;
+  bitmap->info.height = SHAPE_SHEET_HEIGHT;
+  bitmap->info.bit_count = 24;
+  return 0;
+}
+
 }  // namespace
 
 int load_shapes_bitmap(ShapeSheet* sheet, const char* path) {
@@ -53,11 +93,15 @@ int load_shapes_bitmap(ShapeSheet* sheet, const char* path) {
       std::printf("error: open '%s'\n", path);
       return -1;
     }
-    if (read_whole_bitmap(file.get(), path, &bitmap) < 0) return -1;
+    std::FILE* stream = file.get();
+    const int read = take_png_signature(&stream)
+                         ? read_png_sheet(stream, path, &bitmap)
+                         : read_whole_bitmap(stream, path, &bitmap);
+    if (read < 0) return -1;
   }
 
   if (!fits_sheet(bitmap.info)) {
-    std::printf("error: bmp size error '%s'\n", path);
+    say_size_error(path);
     return -1;
   }
 

@@ -7,10 +7,12 @@
 #include <new>
 
 #include "bitmap/bitmap.h"
+#include "bitmap/png.h"
 #include "d88/d88.h"
 #include "d88info/d88info.h"
 #include "samples/sample_disk.h"
 #include "shapes/shapes.h"
+#include "support/png_samples.h"
 #include "support/run_program.h"
 #include "tiledump/tiledump.h"
 #include "tilepatch/tilepatch.h"
@@ -21,17 +23,19 @@ namespace {
 // delete are replaced, and malloc is wrapped at link time.
 extern "C" void* __real_malloc(std::size_t size);
 
-long countdown = 0;    // the allocation to refuse, counted down; 0: none
-bool refused = false;  // whether it came
-long live_blocks = 0;  // blocks from operator new not yet deleted
+long countdown = 0;        // the allocation to refuse, counted down; 0: none
+bool refused = false;      // whether it came
+long live_blocks = 0;      // blocks from operator new not yet deleted
+std::size_t largest = 0;   // the largest single allocation asked for
 
-bool refuse_this_one() {
+bool refuse_this_one(std::size_t size) {
+  largest = std::max(largest, size);
   if (countdown <= 0 || --countdown > 0) return false;
   return refused = true;
 }
 
 void* take(std::size_t size) noexcept {
-  if (refuse_this_one()) return nullptr;
+  if (refuse_this_one(size)) return nullptr;
   void* block = __real_malloc(size == 0 ? 1 : size);
   live_blocks += block != nullptr;
   return block;
@@ -49,7 +53,7 @@ void give_back(void* block) noexcept {
 
 }  // namespace
 
-extern "C" void* __wrap_malloc(std::size_t size) { return refuse_this_one() ? nullptr : __real_malloc(size); }
+extern "C" void* __wrap_malloc(std::size_t size) { return refuse_this_one(size) ? nullptr : __real_malloc(size); }
 void* operator new(std::size_t n) { return take_or_throw(n); }
 void* operator new[](std::size_t n) { return take_or_throw(n); }
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return take(n); }
@@ -146,6 +150,35 @@ TEST(Faults, Libraries) {
   std::fclose(file);
 }
 
+TEST(Faults, Png) {
+  std::vector<uint8_t> indexes(SHAPE_SHEET_BYTES);
+  for (size_t i = 0; i < indexes.size(); ++i) indexes[i] = uint8_t(i * 7 % 13);
+  std::FILE* file = std::tmpfile();
+  const auto read_from = [](std::FILE* f) {
+    uint8_t* pixels = nullptr;
+    std::fseek(f, bitmap::PNG_SIGNATURE_SIZE, SEEK_SET);
+    const int result = bitmap::read_png(f, "p.png", 256, 256, &pixels);
+    return free_bitmap_buffer(pixels), result;
+  };
+  const std::function<int()> ops[] = {
+      [&] { return std::rewind(file), bitmap::write_png(file, 256, 256, 4, shape_palette, indexes.data()); },
+      [&] { return read_from(file); }};
+  for (const auto& op : ops) {
+    EXPECT_GE(walk(op, [](bool refused, const Outcome& got) { EXPECT_EQ(got, Outcome(refused ? -2 : 0, refused ? "error: memory exhaust!\n" : "")); }),
+              8);  // libpng's records, zlib's state, row buffers
+  }
+  std::fclose(file);
+  // Whatever a damaged file claims, nothing above the picture's own size.
+  for (const BadPng& bad : bad_pngs()) {
+    std::FILE* f = std::tmpfile();
+    std::fwrite(bad.bytes.data(), 1, bad.bytes.size(), f);
+    largest = 0;
+    EXPECT_NE(outcome([&] { return read_from(f); }).first, 0) << bad.name;
+    EXPECT_LE(largest, 256u * 256 * 3) << bad.name;
+    std::fclose(f);
+  }
+}
+
 std::vector<char*> argv_of(std::vector<std::string>& args) {
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
@@ -174,17 +207,22 @@ void check_program(int (*main_fn)(int, char**), std::vector<std::string> args, c
 
 TEST(Faults, Programs) {
   TempDir dir;
-  const std::string image = shape_disk_image(), bitmap = dir / "sheet.bmp", game = dir / "game.d88";
+  const std::string image = shape_disk_image(), game = dir / "game.d88";
   write_file(game, image);
-  std::vector<std::string> dump = {"tiledump", "--overwrite", "-D", game, "0", "1", bitmap};
-  check_program(tiledump::tiledump_main, dump, dir.path(), bitmap, "error: write_bitmap() - can't write bitmap data\n"
-                "error: write bitmap '" + bitmap + "'\nerror: write bitmap file '" + bitmap + "'\n");
-  ASSERT_EQ(tiledump::tiledump_main(7, argv_of(dump).data()), 0);  // a bitmap for tilepatch
-  // The output name is derived from the disk file's, on the heap.
-  const std::string output = dir / "game.NEW.d88";
-  check_program(tilepatch::tilepatch_main, {"tilepatch", "--overwrite", "-t", "k", "-i", "1", "-d", game, bitmap},
-                dir.path(), output, "write error '" + output + "'\nerror: write d88 image '" + output + "'\n");
-  EXPECT_EQ(read_file(game), image);
+  const std::pair<std::string, std::string> sheets[] = {{"sheet.bmp", "error: write_bitmap() - can't write bitmap data\n"},
+                                                        {"sheet.png", "error: write_png() - can't write data\n"}};
+  for (const auto& [name, full] : sheets) {
+    const std::string bitmap = dir / name;
+    std::vector<std::string> dump = {"tiledump", "--overwrite", "-D", game, "0", "1", bitmap};
+    check_program(tiledump::tiledump_main, dump, dir.path(), bitmap,
+                  full + "error: write bitmap '" + bitmap + "'\nerror: write bitmap file '" + bitmap + "'\n");
+    ASSERT_EQ(tiledump::tiledump_main(7, argv_of(dump).data()), 0);  // a bitmap for tilepatch
+    // The output name is derived from the disk file's, on the heap.
+    const std::string output = dir / "game.NEW.d88";
+    check_program(tilepatch::tilepatch_main, {"tilepatch", "--overwrite", "-t", "k", "-i", "1", "-d", game, bitmap},
+                  dir.path(), output, "write error '" + output + "'\nerror: write d88 image '" + output + "'\n");
+    EXPECT_EQ(read_file(game), image);
+  }
   // d88info writes no file; it ends with 1 unless only the tally of sector
   // sizes could not be made.
   std::vector<std::string> info = {"d88info", game};

@@ -1,9 +1,18 @@
-"""usage: interop.py TOOL MAKE_SAMPLES TILEDUMP TILEPATCH D88_FLAT. An image tool
-reads the dumped sheet in its palette colours and saves bitmaps that tilepatch
-loads as its own or refuses by design; floptool reads tilepatch's D88 sectors
-as our own reader does."""
+"""usage: interop.py TOOL MAKE_SAMPLES TILEDUMP TILEPATCH D88_FLAT. An image
+tool reads the dumped sheet (BMP and PNG) in its palette colours and saves
+bitmaps that tilepatch loads as its own or refuses by design, and PNGs that
+patch the same disk bytes as a 24-bit BMP of the pixels the tool reads back
+from them; floptool reads tilepatch's D88 sectors. Each outside program is
+the first of its name on the PATH that says it is the expected tool; with
+none, the check is skipped."""
 
-import importlib.util, os, shutil, struct, subprocess, sys, tempfile
+import importlib.util
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
 
 PALETTE = [(0, 0, 0), (0, 0, 255), (255, 0, 0), (255, 0, 255), (0, 255, 0),
            (0, 255, 255), (255, 255, 0), (255, 255, 255)]
@@ -11,6 +20,39 @@ V3 = "error: check_bitmap_header() - not supported header type - support only Wi
 RLE = "error: check_bitmap_header() - not support compression"
 SHORT = "error: check_bitmap_header() - offset size 0x76 != 0x436"
 GAME = ["-D", "kq-game.d88", "0", "1", "2", "3", "4"]
+
+
+# What each outside program must print (to either stream) when run with these
+# arguments, so that another program of the same name is not taken for it.
+NETPBM = ["bmptopnm", "ppmtobmp", "pngtopnm", "pnmtopng", "pnmdepth", "ppmtopgm"]
+IDENTITY = {"convert": (["-version"], "ImageMagick"),
+            "floptool": ([], "floppy image manipulation tool"),
+            **dict.fromkeys(NETPBM, (["-version"], "Netpbm"))}
+FOUND = {}  # program name: path of the one that identified itself
+PASSED_OVER = []  # programs of those names that did not, and why
+
+
+def identify(name):
+    """Path of the first program of that name on the PATH that is the expected
+    tool, or None."""
+    args, mark = IDENTITY[name]
+    for folder in os.environ.get("PATH", "").split(os.pathsep):
+        path = os.path.join(folder or ".", name)
+        if not (os.path.isfile(path) and os.access(path, os.X_OK)):
+            continue
+        try:
+            done = subprocess.run([path, *args], capture_output=True, timeout=30)
+        except (OSError, subprocess.TimeoutExpired) as e:
+            PASSED_OVER.append(f"{path} ({type(e).__name__})")
+            continue
+        if mark in (done.stdout + done.stderr).decode(errors="replace"):
+            return path
+        PASSED_OVER.append(f"{path} (does not say {mark!r})")
+    return None
+
+
+def program(name):
+    return FOUND[name]
 
 
 def run(args, stdin=None):
@@ -28,15 +70,29 @@ def read(name):
         return f.read()
 
 
+def pnm(data):
+    """RGB pixels of a binary 256 x 256 PPM or PGM; of 16-bit samples the high
+    byte, as tilepatch takes them."""
+    head = re.match(rb"(P[56])\s+256\s+256\s+(\d+)\s", data)
+    top, channels = int(head[2]), 3 if head[1] == b"P6" else 1
+    raster = data[head.end():]
+    samples = raster[::2] if top > 255 else bytes(v * 255 // top for v in raster)
+    if channels == 1:
+        return [(v, v, v) for v in samples]
+    return [tuple(samples[i:i + 3]) for i in range(0, len(samples), 3)]
+
+
+def magick_pixels(path):  # alpha off: the colour channels as stored
+    return pnm(run_ok([program("convert"), path, "-alpha", "off", "-depth", "16", "ppm:-"]))
+
+
+def netpbm_pixels(path):  # without -mix, alpha is left out
+    return pnm(run_ok([program("pngtopnm" if path.endswith(".png") else "bmptopnm"), path]))
+
+
 def write(name, data):
     with open(name, "wb") as f:
         f.write(data)
-
-
-def ppm(data):
-    magic, width, height, depth, raster = data.split(maxsplit=4)
-    assert (magic, width, height, depth) == (b"P6", b"256", b"256", b"255")
-    return [tuple(raster[i:i + 3]) for i in range(0, len(raster), 3)]
 
 
 def pillow_pixels(path):
@@ -46,11 +102,45 @@ def pillow_pixels(path):
 
 
 def magick(*options, prefix="BMP3:"):
-    return lambda src, out: run_ok(["convert", src, *options, prefix + out])
+    return lambda src, out: run_ok([program("convert"), src, *options, prefix + out])
 
 
 def netpbm(*options):
-    return lambda src, out: write(out, run_ok(["ppmtobmp", *options], run_ok(["bmptopnm", src])))
+    return lambda src, out: open(out, "wb").write(
+        run_ok([program("ppmtobmp"), *options], run_ok([program("bmptopnm"), src])))
+
+
+def netpbm_png(*options, grey=False, depth=None):
+    def save(src, out):
+        picture = run_ok([program("pngtopnm"), src])
+        if grey:
+            picture = run_ok([program("ppmtopgm")], picture)
+        if depth:
+            picture = run_ok([program("pnmdepth"), str(depth)], picture)
+        with open("alpha.pgm", "wb") as f:  # rows of falling opacity, for -alpha
+            f.write(b"P5 256 256 255\n" + bytes(255 - y for y in range(256) for _ in range(256)))
+        with open(out, "wb") as f:
+            f.write(run_ok([program("pnmtopng"), *options], picture))
+    return save
+
+
+def pillow_png(mode, bits=None, **save_options):
+    """A Pillow picture of the sheet: P with only the low bits of each index
+    and the first 2^bits palette entries, or the sheet converted to mode, with
+    rows of falling opacity where the mode has alpha."""
+    def save(src, out):
+        from PIL import Image
+        with Image.open(src) as image:
+            if bits:
+                picture = Image.new("P", image.size)
+                picture.putdata([i & ((1 << bits) - 1) for i in image.getdata()])
+                picture.putpalette(image.getpalette()[:3 << min(bits, 4)])
+            else:
+                picture = image.convert(mode, dither=Image.Dither.NONE)
+        if "A" in mode:
+            picture.putalpha(Image.linear_gradient("L").transpose(Image.Transpose.FLIP_TOP_BOTTOM))
+        picture.save(out, **({"bits": bits} if bits else {}), **save_options)
+    return save
 
 
 def pillow(mode, full_palette=False):
@@ -68,7 +158,7 @@ PAL8 = ("+dither", "-remap", "netscape:", "-type", "palette")
 # tool: (programs, reader, {case: (picture, save, (header size, bits,
 # compression) of the saved file, None when it loads or else its refusal)})
 TOOLS = {
-    "imagemagick": (["convert"], lambda p: ppm(run_ok(["convert", p, "-depth", "8", "ppm:-"])), {
+    "imagemagick": (["convert"], magick_pixels, {
         "4bit": ("sheet", magick("-type", "palette"), (40, 4, 0), None),
         "8bit": ("sheet", magick(*PAL8, "-compress", "none"), (40, 8, 0), None),
         "24bit": ("sheet", magick("-type", "truecolor"), (40, 24, 0), None),
@@ -81,12 +171,111 @@ TOOLS = {
         "RGBA": ("sheet", pillow("RGBA"), (40, 32, 0), None),
         "L": ("bw", pillow("L"), (40, 8, 0), None),
         "P-short-palette": ("sheet", pillow("P"), (40, 8, 0), SHORT)}),
-    "netpbm": (["bmptopnm", "ppmtobmp"], lambda p: ppm(run_ok(["bmptopnm", p])), {
+    "netpbm": (NETPBM, netpbm_pixels, {
         "bpp-4": ("sheet", netpbm("-bpp=4"), (40, 4, 0), None),
         "bpp-24": ("sheet", netpbm("-bpp=24"), (40, 24, 0), None),
         "bpp-1": ("bw", netpbm("-bpp=1"), (40, 1, 0), None),
         "os2": ("sheet", netpbm("-os2", "-bpp=4"), (12, None, None), V3)}),
 }
+
+
+HALF = ("-alpha", "set", "-channel", "A", "-evaluate", "set", "50%", "+channel")
+# tool: {case: (save from tiledump's PNG, (colour type, bit depth, interlace,
+# has tRNS) of the saved file)}. Every case patches the same disk bytes as a
+# 24-bit BMP of the pixels the tool reads back from it.
+PNG_CASES = {
+    "imagemagick": {
+        "PNG8": (magick(prefix="PNG8:"), (3, 8, 0, False)),
+        "PNG24": (magick(prefix="PNG24:"), (2, 8, 0, False)),
+        "PNG32": (magick(*HALF, prefix="PNG32:"), (6, 8, 0, False)),
+        "PNG48": (magick(prefix="PNG48:"), (2, 16, 0, False)),
+        "PNG64": (magick(*HALF, prefix="PNG64:"), (6, 16, 0, False)),
+        "interlaced": (magick("-interlace", "PNG", prefix="PNG24:"), (2, 8, 1, False)),
+        "interlaced-PNG8": (magick("-interlace", "PNG", prefix="PNG8:"), (3, 8, 1, False)),
+        "grey-2": (magick("-colorspace", "gray", "-define", "png:color-type=0", "-define",
+                              "png:bit-depth=2", prefix="PNG:"), (0, 2, 0, False)),
+        "grey-alpha-16": (magick("-colorspace", "gray", "-depth", "16", *HALF, "-define",
+                                     "png:color-type=4", prefix="PNG:"), (4, 16, 0, False))},
+    "pillow": {
+        "1": (pillow_png("1"), (0, 1, 0, False)),
+        "L": (pillow_png("L"), (0, 8, 0, False)),
+        "LA": (pillow_png("LA"), (4, 8, 0, False)),
+        **{f"P-{bits}": (pillow_png("P", bits), (3, bits, 0, False)) for bits in (1, 2, 4, 8)},
+        "P-tRNS": (pillow_png("P", 4, transparency=0), (3, 4, 0, True)),
+        "RGB": (pillow_png("RGB"), (2, 8, 0, False)),
+        "RGBA": (pillow_png("RGBA"), (6, 8, 0, False))},
+    "netpbm": {
+        "palette": (netpbm_png(), (3, 4, 0, False)),
+        "rgb": (netpbm_png("-force"), (2, 8, 0, False)),
+        "interlaced": (netpbm_png("-interlace"), (3, 4, 1, False)),
+        "tRNS": (netpbm_png("-force", "-transparent", "=rgb:ff/ff/ff"), (2, 8, 0, True)),
+        "rgb-16": (netpbm_png("-force", depth=65535), (2, 16, 0, False)),
+        "grey-4": (netpbm_png(grey=True, depth=15), (0, 4, 0, False)),
+        "grey-16": (netpbm_png("-force", grey=True, depth=65535), (0, 16, 0, False)),
+        "rgba": (netpbm_png("-force", "-alpha=alpha.pgm"), (6, 8, 0, False))},
+}
+
+
+def png_chunks(data):
+    """(colour type, bit depth, interlace, has tRNS), and the chunk names."""
+    names, at = [], 8
+    while at < len(data):
+        length, name = struct.unpack_from(">I4s", data, at)
+        names.append(name.decode())
+        at += length + 12
+    depth, kind, _, _, interlace = struct.unpack_from(">5B", data, 24)
+    return (kind, depth, interlace, "tRNS" in names), names
+
+
+def bmp24(pixels):
+    """A 256 x 256 24-bit BMP of the RGB pixels (top row first)."""
+    rows = b"".join(bytes(c for r, g, b in pixels[y * 256:y * 256 + 256] for c in (b, g, r))
+                    for y in range(255, -1, -1))
+    return (b"BM" + struct.pack("<IHHIIiiHHIIiiII", 54 + len(rows), 0, 0, 54, 40, 256, 256, 1,
+                                24, 0, len(rows), 0, 0, 0, 0) + rows)
+
+
+def tool_palette(tool, path):
+    """The palette of an indexed PNG as the tool reports it, or what it says
+    of the file's chunks where it lists no palette."""
+    if tool == "pillow":
+        from PIL import Image
+        with Image.open(path) as image:
+            rgb = image.getpalette()
+            return image.mode, image.info, [tuple(rgb[i:i + 3]) for i in range(0, len(rgb), 3)]
+    if tool == "imagemagick":
+        text = run_ok([program("convert"), path, "-verbose", "info:-"]).decode()
+        return re.findall(r"^\s+\d+: \((\d+),(\d+),(\d+)\)", text.split("Colormap:")[1], re.M)
+    return subprocess.run([program("pngtopnm"), "-verbose", path], capture_output=True).stderr.decode()
+
+
+def check_png(tool, tilepatch, indexes, palette):
+    """tiledump's PNG as the tool reads it, and the tool's PNGs patched."""
+    ok = TOOLS[tool][1]("sheet.png") == [palette[i] for i in indexes]
+    said = tool_palette(tool, "sheet.png")
+    if tool == "pillow":
+        ok &= said[:2] == ("P", {}) and said[2][:16] == palette
+    elif tool == "imagemagick":
+        ok &= [tuple(map(int, c)) for c in said] == palette
+    else:
+        ok &= "4 bits" in said and "palette, not interlaced" in said and "PLTE chunk: 16 entries" \
+            in said and all(f"{c} chunk" not in said or re.search(f"{c} chunk.*: not present", said)
+                            for c in ("tRNS", "gAMA", "sBIT", "cHRM", "bKGD", "sRGB"))
+    ok &= png_chunks(read("sheet.png"))[1] == ["IHDR", "PLTE", "IDAT", "IEND"]
+    print(f"{tool} reads tiledump's PNG: {'sheet indexes and palette' if ok else 'FAILED'}")
+    failures = not ok
+    for name, (save, want) in PNG_CASES[tool].items():
+        save("sheet.png", name + ".png")
+        with open(name + "-24.bmp", "wb") as f:
+            f.write(bmp24(TOOLS[tool][1](name + ".png")))
+        results = [run([tilepatch, *GAME, "-o", f"{name}{suffix}.d88", f"{name}{suffix}"])
+                   for suffix in (".png", "-24.bmp")]
+        got = (png_chunks(read(name + ".png"))[0], results[0])
+        ok = got == (want, (0, b"")) and results[1][0] == 0 and \
+            read(name + ".png.d88") == read(name + "-24.bmp.d88")
+        print(f"{tool} PNG {name}: {'same disk as its 24-bit BMP' if ok else f'FAILED {got}'}")
+        failures += not ok
+    return failures
 
 
 def header(data):
@@ -96,6 +285,7 @@ def header(data):
 
 def check_tool(tool, tilepatch):
     sheet = read("sheet.bmp")
+    palette = [(sheet[i + 2], sheet[i + 1], sheet[i]) for i in range(54, 118, 4)]
     rows = [sheet[118 + y * 128:246 + y * 128] for y in range(255, -1, -1)]
     indexes = [i for row in rows for byte in row for i in (byte >> 4, byte & 15)]
     if sorted(set(indexes)) != list(range(8)) or TOOLS[tool][1]("sheet.bmp") != [PALETTE[i] for i in indexes]:
@@ -117,7 +307,7 @@ def check_tool(tool, tilepatch):
                 and read(name + ".d88") == read(picture + ".d88")
         print(f"{tool} {name}: {('refused' if refusal else 'loads') if ok else f'FAILED {got}'}")
         failures += not ok
-    return failures
+    return failures + check_png(tool, tilepatch, indexes, palette)
 
 
 def check_floptool(tilepatch, d88_flat):
@@ -130,8 +320,9 @@ def check_floptool(tilepatch, d88_flat):
         game = game[size:]
     for i, disk in enumerate(disks):
         write("disk.d88", disk)
-        found = run_ok(["floptool", "identify", "disk.d88"]).decode()
-        run_ok(["floptool", "flopconvert", "d88", "2d", "disk.d88", "disk.flat"])
+        found = run_ok([program("floptool"), "identify", "disk.d88"]).decode()
+        run_ok([program("floptool"), "flopconvert", "d88", "2d", "disk.d88", "disk.flat"])
+        # Our own reader's view of the same disk, in cylinder, head, record order.
         same = " - d88" in found and read("disk.flat") == run_ok([d88_flat, "disk.d88", "0"]) != b""
         print(f"disk {i}: {'every sector equal' if same else 'DIFFERS'}")
         failures += not same
@@ -140,16 +331,24 @@ def check_floptool(tilepatch, d88_flat):
 
 def main():
     tool, make_samples, tiledump, tilepatch, d88_flat = sys.argv[1:6]
-    missing = [p for p in (["floptool"] if tool == "floptool" else TOOLS[tool][0]) if shutil.which(p) is None]
+    missing = []
+    for name in ["floptool"] if tool == "floptool" else TOOLS[tool][0]:
+        FOUND[name] = identify(name)
+        if FOUND[name] is None:
+            missing.append(name)
     if tool == "pillow" and importlib.util.find_spec("PIL") is None:
         missing.append(f"Pillow for {sys.executable}")
     if missing:
-        sys.exit(print(f"SKIP: {missing} not installed") or 77)
+        passed_over = f"; passed over: {', '.join(PASSED_OVER)}" if PASSED_OVER else ""
+        sys.exit(print(f"SKIP: not found on the PATH: {', '.join(missing)}{passed_over}") or 77)
     with tempfile.TemporaryDirectory() as workdir:
         os.chdir(workdir)
         run_ok([make_samples, "."])
-        run_ok([tiledump, "-d1", "kq-zorvan.d88", "-d2", "kq-kelmorane.d88", "sheet.bmp"])
-        if check_floptool(tilepatch, d88_flat) if tool == "floptool" else check_tool(tool, tilepatch):
+        for sheet in ("sheet.bmp", "sheet.png"):
+            run_ok([tiledump, "-d1", "kq-zorvan.d88", "-d2", "kq-kelmorane.d88", sheet])
+        failed = (check_floptool(tilepatch, d88_flat) if tool == "floptool"
+                  else check_tool(tool, tilepatch))
+        if failed:
             sys.exit("FAIL")
 
 

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <sstream>
+
 #include "d88/d88.h"
 #include "samples/sample_sheet.h"
 #include "support/run_program.h"
@@ -91,6 +93,7 @@ TEST_F(Tiledump, FailuresAndQuestions) {
                         "error: write bitmap file 'pictures'\n", "y\n"},
       {{"old.bmp"}, 1, asked + "error: write bitmap file 'old.bmp'\n", "n\n"},
       {{""}, 1, "error: open ''\nerror: write bitmap file ''\n"},  // no such name
+      {{"--overwrite", "absent/o.png"}, 1, "error: open 'absent/o.png'\nerror: write bitmap file 'absent/o.png'\n"},
       // End of input is a refusal: the run neither hangs nor overwrites.
       {{"old.bmp"}, 1, asked + "\nerror: write bitmap file 'old.bmp'\n"},
       {{"-?", "old.bmp"}, 1, "...        -? |--help          print usage\nsupported disk image format is *.D88 only\n"},
@@ -107,6 +110,18 @@ TEST_F(Tiledump, FailuresAndQuestions) {
               Outcome(expected, expected ? "error: create bitmap header\n" : "")) << w << h << bits;
   }
   EXPECT_EQ(read_file(path).size(), 118u);
+}
+
+// The palette file for paint programs holds entries 0 to 7 of the dump.
+TEST(ShapeColours, ThePaletteFileHoldsTheEightDiskColours) {
+  std::istringstream in(read_file(SHAPE_COLOURS_GPL));
+  std::vector<int> found, wanted;
+  for (std::string line; std::getline(in, line);) {
+    int r, g, b;
+    if (std::sscanf(line.c_str(), "%d %d %d", &r, &g, &b) == 3) found.insert(found.end(), {r, g, b});
+  }
+  for (int i = 0; i < 8; ++i) wanted.insert(wanted.end(), {shape_palette[4 * i + 2], shape_palette[4 * i + 1], shape_palette[4 * i]});
+  EXPECT_EQ(found, wanted);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "common/file_ptr.h"
 #include "d88/d88.h"
 #include "shapes/shapes.h"
+#include "support/png_samples.h"
 #include "support/run_program.h"
 #include "output_name.h"
 
@@ -35,11 +36,13 @@ class Tilepatch : public testing::Test {
 // change; then the questions before an output is replaced.
 TEST_F(Tilepatch, PatchesEachDiskWithItsRange) {
   dump({"-D", "kq-game.d88", "0", "1", "a.bmp"});
+  dump({"-D", "kq-game.d88", "0", "1", "a.PNG"});  // a PNG whatever the name's case
   write_flat_bitmap("black.bmp", 0);
   write_flat_bitmap("s.bmp", 0xF0F0F0, 256, 257);  // the top rows count; nearest to white
   const std::string q = "overwrite ? (Y or N): ", asked = "already exists 'kq-zorvan.NEW.d88'\n" + q;
   check_runs(TILEPATCH_EXE, dir.path(), {
       {{"-D", "kq-game.d88", "4", "3", "2", "1", "0", "-o", "a.d88", "a.bmp"}, 0, ""},
+      {{"-D", "kq-game.d88", "4", "3", "2", "1", "0", "-o", "png.d88", "a.PNG"}, 0, ""},
       {{"--multi-disk", "kq-game.d88", "0", "1", "2", "3", "4", "--output", "black.d88", "black.bmp"}, 0, ""},
       {{"-D", "kq-game.d88", "0", "1", "2", "3", "4", "-o", "white.d88", "s.bmp"}, 0, ""},
       {{"-t", "Z", "s.bmp"}, 0, ""}, {{"--type", "KELMORANE", "s.bmp"}, 0, ""}, {{"-t", "vesto", "s.bmp"}, 0, ""},
@@ -50,6 +53,7 @@ TEST_F(Tilepatch, PatchesEachDiskWithItsRange) {
     dump({"-D", "a.d88", lower, upper, "b.bmp"});
     EXPECT_TRUE(read_file(dir / "b.bmp") == read_file(dir / "a.bmp")) << lower << upper;
   }
+  EXPECT_TRUE(read_file(dir / "png.d88") == read_file(dir / "a.d88"));
   // A byte that black and white leave alike is no shape byte.
   const std::string game = read_file(dir / "kq-game.d88"), a = read_file(dir / "a.d88");
   const std::string black = read_file(dir / "black.d88"), white = read_file(dir / "white.d88");
@@ -87,6 +91,16 @@ TEST_F(Tilepatch, Failures) {
     find_d88_sector(disk.get(), c, 0, 1)->size = 128;
     ASSERT_EQ(write_d88_disk_to_file(disk.get(), (dir / name).c_str()), 0);
   }
+  // Starts like a PNG, is none: refused as any other file not starting "BM".
+  write_file(dir / "fake.png", "\x89PNG\r\n\x1A\r");
+  std::vector<::Run> pngs = {{{"-t", "z", "fake.png"}, 1, "error: read_bitmap() - can't read bitmap header\nerror: read bitmap 'fake.png'\n"}};
+  for (const BadPng& bad : bad_pngs()) {
+    const std::string name = bad.name + ".png";
+    write_file(dir / name, bad.bytes);
+    pngs.push_back({{"-t", "z", name}, 1, bad.reason.empty() ? "error: bmp size error '" + name + "'\n"
+                                                             : "error: read_png() - '" + name + "': " + bad.reason + "\n"});
+  }
+  check_runs(TILEPATCH_EXE, dir.path(), pngs);
   const std::string index = "error: no image index";
   check_runs(TILEPATCH_EXE, dir.path(), {
       {{"s.bmp"}, 1, "no disk type\n"}, {{"-t", "z"}, 1, "no shapes bitmap filename\n"},

@@ -1,7 +1,8 @@
 // The tiledump program: reads the shape sectors of two game disks held in D88
 // images (shapes 0 to 127 from the zorvan or far haven disk, 128 to 255 from
 // the kelmorane, vesto or duskhollow disk) and draws all 256 shapes into one
-// 256 x 256 bitmap of 4 bits per pixel.
+// 256 x 256 bitmap of 4 bits per pixel (a BMP file, or a PNG file when the
+// output name ends in ".png").
 //
 // Everything is printed to standard output. The program is callable in
 // process (tiledump_main) so that a harness can run it many times.
