@@ -107,76 +107,64 @@ std::string shape_disk_image() {
   return std::string(buffer.get(), buffer.get() + length);
 }
 
+// Each library operation, walked: the result and the line of a refusal.
 TEST(Faults, Libraries) {
   TempDir dir;
   const std::string path = dir / "game.d88";
   write_file(path, shape_disk_image());
   ScopedDiskImage loaded;  // emptied after a failure
   const uint8_t records[3] = {7, 1, 200}, size_codes[3] = {1, 2, 3};
-  const std::function<int()> d88_ops[] = {
-      [&] {
-        const int disks = read_d88_image_from_file(&loaded.image, path.c_str()), kept = loaded.image.first != nullptr;
-        return free_d88_image(&loaded.image, 0), disks * 10 + kept;
-      },
-      [&] {
-        DiskImage* image = create_d88_image();
-        Disk* disk = image ? create_d88_disk("BLANK", 9) : nullptr;
-        const bool made = disk && create_d88_custom_sectors(0, 0, records, size_codes, 3, 0);
-        return free_d88_disk(disk, 1), free_d88_image(image, 1), made ? 21 : -10;
-      }};
-  for (const auto& op : d88_ops) {
-    EXPECT_GT(walk(op, [](bool refused, const Outcome& got) {
-                EXPECT_EQ(got.first, refused ? -10 : 21);
-                EXPECT_EQ(says(got.second, "memory exhaust!"), refused) << got.second;
-              }), 0);
-  }
   BitmapInfo info;
-  const std::vector<uint8_t> pixels(3 * 16 * 16, 0x80);
-  std::FILE* file = std::tmpfile();
+  std::vector<uint8_t> pixels(SHAPE_SHEET_BYTES, 0x80);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i * 7 % 13);
+  std::FILE *bmp = std::tmpfile(), *png = std::tmpfile();
   ASSERT_EQ(create_bitmap_header(&info, 16, 16, 4), 0);
-  ASSERT_EQ(write_bitmap(file, &info, shape_palette, pixels.data()), 0);
+  ASSERT_EQ(write_bitmap(bmp, &info, shape_palette, pixels.data()), 0);
   uint8_t *palette = nullptr, *target = nullptr;
-  const std::function<int()> bitmap_ops[] = {
-      [&] { return std::rewind(file), read_bitmap(file, &info, &palette, &target, 0); },
-      [&] { return convert_bit_count(16, 16, 24, nullptr, pixels.data(), 4, shape_match_palette, &target); }};
-  for (const auto& op : bitmap_ops) {
+  const auto read_png = [&](std::FILE* f) {
+    std::fseek(f, bitmap::PNG_SIGNATURE_SIZE, SEEK_SET);
+    return bitmap::read_png(f, "p.png", 256, 256, &target);
+  };
+  const struct { std::function<int()> op; int refused, done; const char* line; } ops[] = {
+      {[&] {
+         const int disks = read_d88_image_from_file(&loaded.image, path.c_str()), kept = loaded.image.first != nullptr;
+         return free_d88_image(&loaded.image, 0), disks * 10 + kept;
+       }, -10, 21, "memory exhaust!"},
+      {[&] {
+         DiskImage* image = create_d88_image();
+         Disk* disk = image ? create_d88_disk("BLANK", 9) : nullptr;
+         const bool made = disk && create_d88_custom_sectors(0, 0, records, size_codes, 3, 0);
+         return free_d88_disk(disk, 1), free_d88_image(image, 1), made ? 0 : -1;
+       }, -1, 0, "memory exhaust!"},
+      {[&] { return std::rewind(bmp), read_bitmap(bmp, &info, &palette, &target, 0); }, -2, 0, "error: memory exhaust!"},
+      {[&] { return convert_bit_count(16, 16, 24, nullptr, pixels.data(), 4, shape_match_palette, &target); }, -2, 0,
+       "error: memory exhaust!"},
+      {[&] { return std::rewind(png), bitmap::write_png(png, 256, 256, 4, shape_palette, pixels.data()); }, -2, 0,
+       "error: memory exhaust!"},
+      {[&] { return read_png(png); }, -2, 0, "error: memory exhaust!"}};
+  for (const auto& o : ops) {
     EXPECT_GT(walk([&] {
-                     const int result = op();
-                     return free_bitmap_buffer(std::exchange(palette, nullptr)), free_bitmap_buffer(std::exchange(target, nullptr)), result;
+                     const int result = o.op();
+                     free_bitmap_buffer(std::exchange(palette, nullptr)), free_bitmap_buffer(std::exchange(target, nullptr));
+                     return result;
                    },
-                   [](bool refused, const Outcome& got) { EXPECT_EQ(got, Outcome(refused ? -2 : 0, refused ? "error: memory exhaust!\n" : "")); }),
+                   [&](bool refused, const Outcome& got) {
+                     EXPECT_EQ(got.first, refused ? o.refused : o.done);
+                     EXPECT_EQ(says(got.second, o.line), refused) << got.second;
+                   }),
               0);
   }
-  std::fclose(file);
-}
-
-TEST(Faults, Png) {
-  std::vector<uint8_t> indexes(SHAPE_SHEET_BYTES);
-  for (size_t i = 0; i < indexes.size(); ++i) indexes[i] = uint8_t(i * 7 % 13);
-  std::FILE* file = std::tmpfile();
-  const auto read_from = [](std::FILE* f) {
-    uint8_t* pixels = nullptr;
-    std::fseek(f, bitmap::PNG_SIGNATURE_SIZE, SEEK_SET);
-    const int result = bitmap::read_png(f, "p.png", 256, 256, &pixels);
-    return free_bitmap_buffer(pixels), result;
-  };
-  const std::function<int()> ops[] = {
-      [&] { return std::rewind(file), bitmap::write_png(file, 256, 256, 4, shape_palette, indexes.data()); },
-      [&] { return read_from(file); }};
-  for (const auto& op : ops) {
-    EXPECT_GE(walk(op, [](bool refused, const Outcome& got) { EXPECT_EQ(got, Outcome(refused ? -2 : 0, refused ? "error: memory exhaust!\n" : "")); }),
-              8);  // libpng's records, zlib's state, row buffers
-  }
-  std::fclose(file);
-  // Whatever a damaged file claims, nothing above the picture's own size.
+  // Whatever a damaged PNG claims, nothing above the picture's own size.
   for (const BadPng& bad : bad_pngs()) {
     std::FILE* f = std::tmpfile();
     std::fwrite(bad.bytes.data(), 1, bad.bytes.size(), f);
     largest = 0;
-    EXPECT_NE(outcome([&] { return read_from(f); }).first, 0) << bad.name;
+    EXPECT_NE(outcome([&] { return read_png(f); }).first, 0) << bad.name;
+    free_bitmap_buffer(std::exchange(target, nullptr));
     EXPECT_LE(largest, 256u * 256 * 3) << bad.name;
     std::fclose(f);
   }
+  std::fclose(bmp), std::fclose(png);
 }
 
 std::vector<char*> argv_of(std::vector<std::string>& args) {
