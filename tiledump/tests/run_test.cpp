@@ -17,8 +17,8 @@ std::string expected_bitmap(char lower, char upper) {
   static ShapeSheet sheets[2];
   draw_sample_sheet(&sheets[0], lower);
   draw_sample_sheet(&sheets[1], upper);
-  std::string b("BM\x76\x80\0\0\0\0\0\0\x76\0\0\0\x28\0\0\0\0\x01\0\0\0\x01\0\0\x01\0\x04\0\0\0\0\0\0\x80", 38);
-  b.append(16, '\0');
+  std::string b("BM\x76\x80\0\0\0\0\0\0\x76\0\0\0\x28\0\0\0\0\x01\0\0\0\x01\0\0\x01\0\x04\0\0\0\0\0\0\x80", 36);
+  b.append(18, '\0');  // the rest of the image size, and the fields that are 0
   b.append("\0\0\0\0\xFF\0\0\0\0\0\xFF\0\xFF\0\xFF\0\0\xFF\0\0\xFF\xFF\0\0\0\xFF\xFF\0\xFF\xFF\xFF\0\x80\x80\x80\0\x80\0\0\0"
            "\0\0\x80\0\x80\0\x80\0\0\x80\0\0\x80\x80\0\0\0\x80\x80\0\xC0\xC0\xC0\0", 64);
   // Shapes 96 to 126 keep a single plane: white wherever a colour was.
@@ -106,8 +106,10 @@ TEST_F(Tiledump, FailuresAndQuestions) {
   const uint8_t pixels[4] = {};
   const std::string path = dir / "old.bmp";
   for (const auto& [w, h, bits, expected] : {std::tuple{-1, 2, 4, -1}, {2, -1, 4, -1}, {2, 2, 2, -1}, {0, 2, 4, 0}}) {
-    EXPECT_EQ(outcome([&] { return tiledump::write_bitmap_file(path.c_str(), w, h, pixels, nullptr, bits, 1); }),
-              Outcome(expected, expected ? "error: create bitmap header\n" : "")) << w << h << bits;
+    const auto write = [&, w = w, h = h, bits = bits] {
+      return tiledump::write_bitmap_file(path.c_str(), w, h, pixels, nullptr, static_cast<uint16_t>(bits), 1);
+    };
+    EXPECT_EQ(outcome(write), Outcome(expected, expected ? "error: create bitmap header\n" : "")) << w << h << bits;
   }
   EXPECT_EQ(read_file(path).size(), 118u);
 }
