@@ -65,6 +65,7 @@ TEST(Bitmap, HeaderCreationAndChecks) {
   EXPECT_EQ(bytes_of(f.get()), Bytes({0x42, 0x4D, 0x76, 0x80, 0, 0, 0, 0, 0, 0, 0x76, 0, 0, 0, 40, 0, 0, 0, 0, 1, 0, 0, 0,
                                       1, 0, 0, 1, 0, 4, 0, 0, 0, 0, 0, 0, 0x80, 0, 0}) + Bytes(16));
   EXPECT_EQ(std::pair(write_bitmap_header(nullptr, &info), write_bitmap_header(f.get(), nullptr)), std::pair(-1, -1));
+  EXPECT_EQ(std::pair(read_bitmap_header(nullptr, &info), read_bitmap_header(f.get(), nullptr)), std::pair(-1, -1));
   // Each row changes a valid 256 x 256, 4-bit header.
   const std::string e = "error: check_bitmap_header() - ", w = "warning: check_bitmap_header() - ";
   const std::string fixed = w + "data length is 0 ... corrected: 0x8000\n";

@@ -52,6 +52,27 @@ TEST(Png, WrittenIndexesReadBackAsTheirPaletteColours) {
   }
 }
 
+// What cannot be is refused before anything is read or written; any number
+// of rows up to PNG_MAX_HEIGHT is asked for as any other.
+TEST(Png, ArgumentsOutsideTheLimitsAreRefused) {
+  common::FilePtr f = after_signature(png_file(256, 256, 8, 2, std::string(256 * 769, '\0')));
+  uint8_t* pixels = nullptr;
+  const Bytes palette(1024), px(16);
+  EXPECT_EQ(std::vector<int>({bitmap::read_png(nullptr, "p", 256, 256, &pixels), bitmap::read_png(f.get(), nullptr, 256, 256, &pixels),
+                              bitmap::read_png(f.get(), "p", 256, 256, nullptr), bitmap::read_png(f.get(), "p", 0, 256, &pixels),
+                              bitmap::read_png(f.get(), "p", 256, 0, &pixels), bitmap::read_png(f.get(), "p", 0x2AAAAAAB, 1, &pixels),
+                              bitmap::read_png(f.get(), "p", 256, bitmap::PNG_MAX_HEIGHT + 1, &pixels),
+                              bitmap::read_png(f.get(), "p", 256, bitmap::PNG_MAX_HEIGHT, &pixels)}),
+            std::vector<int>({-1, -1, -1, -1, -1, -1, -1, bitmap::PNG_WRONG_SIZE}));
+  EXPECT_EQ(std::vector<int>({bitmap::write_png(nullptr, 4, 4, 4, palette.data(), px.data()),
+                              bitmap::write_png(f.get(), 4, 4, 4, nullptr, px.data()), bitmap::write_png(f.get(), 4, 4, 4, palette.data(), nullptr),
+                              bitmap::write_png(f.get(), 0, 4, 4, palette.data(), px.data()),
+                              bitmap::write_png(f.get(), 4, 0, 4, palette.data(), px.data()),
+                              bitmap::write_png(f.get(), 4, 4, 3, palette.data(), px.data())}),
+            std::vector<int>(6, -1));
+  EXPECT_EQ(pixels, nullptr);
+}
+
 TEST(Png, AStreamThatRefusesTheBytesFailsWithOneLine) {
   char buffer[1];
   std::FILE* read_only = fmemopen(buffer, sizeof buffer, "r");
