@@ -183,6 +183,7 @@ void check_program(int (*main_fn)(int, char**), std::vector<std::string> args, c
   const std::vector<std::string> before = list_dir(dir);
   EXPECT_GT(walk(run, [&](bool refused, const Outcome& got) {
               EXPECT_EQ(got.first, refused ? 1 : 0) << got.second;
+              EXPECT_TRUE(refused || got.second.empty()) << got.second;
               EXPECT_EQ(got.second.find("memory exhaust") != std::string::npos, refused) << got.second;
               EXPECT_EQ(read_file(output) == "old", refused);
               EXPECT_EQ(list_dir(dir), before);
@@ -201,7 +202,9 @@ TEST(Faults, Programs) {
                                                         {"sheet.png", "error: write_png() - can't write data\n"}};
   for (const auto& [name, full] : sheets) {
     const std::string bitmap = dir / name;
-    std::vector<std::string> dump = {"tiledump", "--overwrite", "-D", game, "0", "1", bitmap};
+    std::vector<std::string> dump = {"tiledump", "--overwrite", "-D", game, "0", "1", bitmap}, verbose = dump;
+    verbose.insert(verbose.begin() + 1, "--verbose");  // a run before, which the next ones do not take after
+    outcome([&] { return tiledump::tiledump_main(8, argv_of(verbose).data()); });
     check_program(tiledump::tiledump_main, dump, dir.path(), bitmap,
                   full + "error: write bitmap '" + bitmap + "'\nerror: write bitmap file '" + bitmap + "'\n");
     ASSERT_EQ(tiledump::tiledump_main(7, argv_of(dump).data()), 0);  // a bitmap for tilepatch

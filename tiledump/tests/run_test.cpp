@@ -41,10 +41,13 @@ class Tiledump : public testing::Test {
 // kq-game.d88 holds zorvan, kelmorane, vesto, duskhollow, far haven.
 TEST_F(Tiledump, WritesTheShapesOfTheDisksNamed) {
   const std::string g = "kq-game.d88";
+  write_file(dir / "b.d88", read_file(dir / "kq-zorvan.d88"));  // two names, however they compare
+  write_file(dir / "a.d88", read_file(dir / "kq-kelmorane.d88"));
   const struct { std::vector<std::string> args; char lower, upper; } cases[] = {
       {{}, 'Z', 'K'}, {{"-D", g, "4", "3"}, 'F', 'D'}, {{"--multi-disk", g, "0x4", "2"}, 'F', 'V'},
       {{"-d1", g, "--disk2", g, "--index1", "4", "-i2", "2"}, 'F', 'V'},
       {{"--disk1", "kq-farhaven.d88", "-d2", g, "-i1", "0", "--index2", "3"}, 'F', 'D'},
+      {{"-d1", "b.d88", "-d2", "a.d88"}, 'Z', 'K'},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.args;

@@ -48,6 +48,7 @@ TEST_F(Tilepatch, PatchesEachDiskWithItsRange) {
       {{"-t", "Z", "s.bmp"}, 0, ""}, {{"--type", "KELMORANE", "s.bmp"}, 0, ""}, {{"-t", "vesto", "s.bmp"}, 0, ""},
       {{"-t", "dh", "s.bmp"}, 0, ""}, {{"-t", "FarHaven", "s.bmp"}, 0, ""},
       {{"-t", "fh", "--disk", "kq-farhaven.d88", "--index", "0", "s.bmp", "-o", "f.d88"}, 0, ""},
+      {{"-t", "k", "-d", "kq-game.d88", "-i", "1", "-o", "k.d88", "s.bmp"}, 0, ""},
       {{"-t", "z", "s.bmp"}, 255, asked, "n\n"}, {{"-t", "z", "s.bmp"}, 255, asked + "\n"}});
   for (const auto& [lower, upper] : {std::pair{"4", "3"}, {"0", "2"}, {"4", "1"}}) {
     dump({"-D", "a.d88", lower, upper, "b.bmp"});
@@ -70,6 +71,7 @@ TEST_F(Tilepatch, PatchesEachDiskWithItsRange) {
     EXPECT_TRUE(read_file(dir / ("kq-" + std::string(names[d]) + ".NEW.d88")) == white.substr(d * 348848, 348848)) << names[d];
   }
   EXPECT_TRUE(read_file(dir / "f.d88") == read_file(dir / "kq-farhaven.NEW.d88"));
+  EXPECT_TRUE(read_file(dir / "k.d88") == game.substr(0, 348848) + white.substr(348848, 348848) + game.substr(2 * 348848));
   const std::string patched = read_file(dir / "kq-zorvan.NEW.d88");
   write_file(dir / "kq-zorvan.NEW.d88", "earlier output");
   check_runs(TILEPATCH_EXE, dir.path(), {{{"-t", "z", "s.bmp"}, 0, asked, "y"},
