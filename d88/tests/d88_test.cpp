@@ -76,7 +76,7 @@ Reading refused(const std::string& lines, int disk = 1) {
 
 TEST(D88, ReadsStrictlyAndLaysOutAgain) {
   const Bytes p688 = raw_disk("E"), at672 = with(track_bytes(1, 0, 1), 0, 0xDEADBEEF);
-  const Bytes t0 = track_bytes(0, 0, 1, 128), t1 = track_bytes(1, 0, 3, 0), t2 = track_bytes(2, 0, 2, 0);
+  const Bytes t0 = track_bytes(0, 0, 1, 128), t1 = track_bytes(1, 0, 3, 0), t2 = track_bytes(2, 0, 2, 1);
   const Bytes kept = with(with(p, 0x1A, 0x10, 1), 0x1B, 0x20, 1) + with(p, 0x1B, 0x10, 1);
   const std::string t = "read track 0 error [DISK]\n", bad = "read_d88_sector_from_buffer: illegal parameter\n";
   const std::pair<Bytes, Reading> rows[] = {
@@ -113,7 +113,7 @@ TEST(D88, ReadsStrictlyAndLaysOutAgain) {
        refused("data error: data size(0x000004D8) < offset(0x000004D0)\nread sector 2 error\n" + t)}};
   for (const auto& [in, expected] : rows) EXPECT_EQ(reading(in), expected);
   Image image;  // what the writer does not show
-  ASSERT_EQ(read_bytes(&image, with(p, 0x5E0 + 4, 9, 2) + raw_disk("Z", 688, {{0, t2}})), 2);
+  ASSERT_EQ(read_bytes(&image, with(p, 0x5E0 + 4, 9, 2) + raw_disk("Z", 688, {{0, t1}})), 2);
   const Disk& first = *image.first;
   EXPECT_EQ(std::tuple(first.tracks[1].sectors[1].sector_count, first.disk_size, first.track_offsets[1]),
             std::tuple(uint16_t{9}, 0x6F0, 0x4D0u));
