@@ -188,9 +188,10 @@ def check_tool(tool, tilepatch):
     sheet = read("sheet.bmp")
     rows = [sheet[118 + y * 128:246 + y * 128] for y in range(255, -1, -1)]
     indexes = [i for row in rows for byte in row for i in (byte >> 4, byte & 15)]
-    png = ((3, 4, 0, False), ["IHDR", "PLTE", "IDAT", "IEND"])  # 4-bit indexes, nothing else
+    png = ((3, 4, 0, False), ["IHDR", "PLTE", "IDAT", "IEND"])  # 4-bit indexes, the BMP's 16 colours, nothing else
+    plte = bytes(c for i in range(54, 118, 4) for c in (sheet[i + 2], sheet[i + 1], sheet[i]))
     ok = sorted(set(indexes)) == list(range(8)) and pixels("sheet.bmp") == pixels("sheet.png") == \
-        [PALETTE[i] for i in indexes] and png_chunks(read("sheet.png")) == png
+        [PALETTE[i] for i in indexes] and png_chunks(read("sheet.png")) == png and read("sheet.png")[41:89] == plte
     print(f"{tool} reads the sheets: {'in their palette colours' if ok else 'FAILED'}")
     failures = not ok
     write("bw.bmp", sheet[:118] + bytes((b >> 4 and 0x70) | (b & 15 and 7) for b in sheet[118:]))  # colours but 0: 7
