@@ -236,7 +236,8 @@ TEST(Bitmap, ConvertsBetweenDepths) {
   cube.resize(64, 0);
   Bytes dup = cube;  // entry 5 repeats entry 2 (red)
   std::copy_n(cube.begin() + 8, 4, dup.begin() + 20);
-  Bytes eight = {1, 2, 3, 0, 4, 5, 6, 0, 255, 128, 8, 0}, past = with(Bytes(1024), 64, 0x010203);  // entry 16 exact
+  Bytes eight = {1, 2, 3, 0, 4, 5, 6, 0, 255, 128, 8, 0}, white0 = with(Bytes(1024), 0, 0xFFFFFF);
+  const Bytes past2 = with(Bytes(1024), 8, 0x010203), past16 = with(Bytes(1024), 64, 0x010203);  // beyond 1 and 4 bits
   eight.resize(1024, 0);
   const Bytes none;
   const struct { int32_t width, from_bits; const Bytes& from_palette; Bytes source; int32_t to_bits; const Bytes& to_palette;
@@ -246,7 +247,9 @@ TEST(Bitmap, ConvertsBetweenDepths) {
       {3, 8, eight, {2, 0, 1}, 24, none, {255, 128, 8, 1, 2, 3, 4, 5, 6}}, {1, 8, eight, {2}, 16, none, {0x1F, 0x06}},
       {3, 16, none, {0xFF, 0x7F, 0x1F, 0x00, 0x21, 0x04}, 24, none, {255, 255, 255, 255, 0, 0, 8, 8, 8}},
       {2, 24, none, {1, 2, 3, 5, 6, 7}, 32, none, {1, 2, 3, 0, 5, 6, 7, 0}}, {1, 16, none, {0x34, 0x92}, 16, none, {0x34, 0x92}},
-      {3, 24, none, {0, 0, 250, 240, 250, 10, 1, 1, 1}, 4, cube, {2, 5, 0}}, {1, 24, none, {3, 2, 1}, 4, past, {0}}};
+      {3, 24, none, {0, 0, 250, 240, 250, 10, 1, 1, 1}, 4, cube, {2, 5, 0}}, {1, 24, none, {3, 2, 1}, 4, past16, {0}},
+      {2, 24, none, {3, 2, 1, 250, 250, 250}, 1, none, {0, 1}}, {1, 24, none, {3, 2, 1}, 1, past2, {0}},
+      {1, 8, white0, {0}, 4, cube, {7}}};
   uint8_t* target = nullptr;
   const auto or_null = [](const Bytes& p) { return p.empty() ? nullptr : p.data(); };
   for (const auto& c : cases) {
