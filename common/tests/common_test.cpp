@@ -91,9 +91,9 @@ TEST(OutputFile, ReplacesTheTargetOnlyOnCommit) {
     ASSERT_EQ(during.size(), 2u);
     EXPECT_EQ(during[0].rfind(".old.", 0), 0u);  // hidden, beside the target
   }
-  EXPECT_EQ(list_dir("/proc/self/fd").size(), descriptors);
   EXPECT_EQ(std::pair(read_file(target), list_dir("s").size()), Listing("old", 1));
   EXPECT_EQ(write_whole(target, "new"), 0);
+  EXPECT_EQ(list_dir("/proc/self/fd").size(), descriptors);  // nothing left open
   EXPECT_EQ(std::pair(read_file(target), list_dir("s").size()), Listing("new", 1));
   EXPECT_EQ(mode_of(target), 0751u);
   const mode_t saved = ::umask(022);  // new files: 0666 less the umask, each of them
