@@ -102,8 +102,11 @@ TEST_F(Tiledump, FailuresAndQuestions) {
   // A size the bitmap library cannot describe is refused before anything is
   // asked or opened.
   const uint8_t pixels[4] = {};
-  for (const auto& [w, h, bits] : {std::tuple{-1, 2, 4}, {2, -1, 4}, {2, 2, 2}}) {
-    EXPECT_EQ(captured([&] { EXPECT_EQ(tiledump::write_bitmap_file((dir / "old.bmp").c_str(), w, h, pixels, nullptr, bits, 0), -1); }),
+  for (const auto& size : {std::tuple{-1, 2, 4}, {2, -1, 4}, {2, 2, 2}}) {
+    const auto [w, h, bits] = size;
+    EXPECT_EQ(captured([&, w = w, h = h, bits = bits] {
+                EXPECT_EQ(tiledump::write_bitmap_file((dir / "old.bmp").c_str(), w, h, pixels, nullptr, bits, 0), -1);
+              }),
               "error: create bitmap header\n");
   }
 }
