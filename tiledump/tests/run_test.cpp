@@ -17,7 +17,7 @@ std::string expected_bitmap(char lower, char upper) {
   static ShapeSheet sheets[2];
   draw_sample_sheet(&sheets[0], lower);
   draw_sample_sheet(&sheets[1], upper);
-  std::string b("BM\x76\x80\0\0\0\0\0\0\x76\0\0\0\x28\0\0\0\0\x01\0\0\0\x01\0\0\x01\0\x04\0\0\0\0\0\0\x80", 38);
+  std::string b("BM\x76\x80\0\0\0\0\0\0\x76\0\0\0\x28\0\0\0\0\x01\0\0\0\x01\0\0\x01\0\x04\0\0\0\0\0\0\x80\0\0", 38);
   b.append(16, '\0');
   b.append("\0\0\0\0\xFF\0\0\0\0\0\xFF\0\xFF\0\xFF\0\0\xFF\0\0\xFF\xFF\0\0\0\xFF\xFF\0\xFF\xFF\xFF\0\x80\x80\x80\0\x80\0\0\0"
            "\0\0\x80\0\x80\0\x80\0\0\x80\0\0\x80\x80\0\0\0\x80\x80\0\xC0\xC0\xC0\0", 64);
