@@ -65,6 +65,7 @@ TEST(Bitmap, HeaderCreationAndChecks) {
   EXPECT_EQ(bytes_of(f.get()), Bytes({0x42, 0x4D, 0x76, 0x80, 0, 0, 0, 0, 0, 0, 0x76, 0, 0, 0, 40, 0, 0, 0, 0, 1, 0, 0, 0,
                                       1, 0, 0, 1, 0, 4, 0, 0, 0, 0, 0, 0, 0x80, 0, 0}) + Bytes(16));
   EXPECT_EQ(std::pair(write_bitmap_header(nullptr, &info), write_bitmap_header(f.get(), nullptr)), std::pair(-1, -1));
+  EXPECT_EQ(std::pair(read_bitmap_header(nullptr, &info), read_bitmap_header(f.get(), nullptr)), std::pair(-1, -1));
   // Each row changes a valid 256 x 256, 4-bit header.
   const std::string e = "error: check_bitmap_header() - ", w = "warning: check_bitmap_header() - ";
   const std::string fixed = w + "data length is 0 ... corrected: 0x8000\n";
@@ -235,7 +236,7 @@ TEST(Bitmap, ConvertsBetweenDepths) {
   cube.resize(64, 0);
   Bytes dup = cube;  // entry 5 repeats entry 2 (red)
   std::copy_n(cube.begin() + 8, 4, dup.begin() + 20);
-  Bytes eight = {1, 2, 3, 0, 4, 5, 6, 0, 255, 128, 8, 0};
+  Bytes eight = {1, 2, 3, 0, 4, 5, 6, 0, 255, 128, 8, 0}, past = with(Bytes(1024), 64, 0x010203);  // entry 16 exact
   eight.resize(1024, 0);
   const Bytes none;
   const struct { int32_t width, from_bits; const Bytes& from_palette; Bytes source; int32_t to_bits; const Bytes& to_palette;
@@ -245,7 +246,7 @@ TEST(Bitmap, ConvertsBetweenDepths) {
       {3, 8, eight, {2, 0, 1}, 24, none, {255, 128, 8, 1, 2, 3, 4, 5, 6}}, {1, 8, eight, {2}, 16, none, {0x1F, 0x06}},
       {3, 16, none, {0xFF, 0x7F, 0x1F, 0x00, 0x21, 0x04}, 24, none, {255, 255, 255, 255, 0, 0, 8, 8, 8}},
       {2, 24, none, {1, 2, 3, 5, 6, 7}, 32, none, {1, 2, 3, 0, 5, 6, 7, 0}}, {1, 16, none, {0x34, 0x92}, 16, none, {0x34, 0x92}},
-      {3, 24, none, {0, 0, 250, 240, 250, 10, 1, 1, 1}, 4, cube, {2, 5, 0}}};
+      {3, 24, none, {0, 0, 250, 240, 250, 10, 1, 1, 1}, 4, cube, {2, 5, 0}}, {1, 24, none, {3, 2, 1}, 4, past, {0}}};
   uint8_t* target = nullptr;
   const auto or_null = [](const Bytes& p) { return p.empty() ? nullptr : p.data(); };
   for (const auto& c : cases) {

@@ -8,10 +8,9 @@
 #include "bitmap/png.h"
 #include "common/file_ptr.h"
 #include "support/png_samples.h"
+#include "support/run_program.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 // A stream of the file with its signature already read, as the reader wants.
 common::FilePtr after_signature(const std::string& file) {
@@ -21,21 +20,13 @@ common::FilePtr after_signature(const std::string& file) {
   return f;
 }
 
-struct Read {
-  int result;
-  std::string out;
-  Bytes bgr;  // the top 256 rows
-};
-
-Read read_top(const std::string& file, const char* name = "p.png") {
+// The reader's result and lines, and the top 256 rows it gave.
+std::pair<Outcome, Bytes> read_top(const std::string& file, const char* name = "p.png") {
   common::FilePtr f = after_signature(file);
   uint8_t* pixels = nullptr;
-  testing::internal::CaptureStdout();
-  const int result = bitmap::read_png(f.get(), name, 256, 256, &pixels);
-  Read r{result, testing::internal::GetCapturedStdout(), {}};
-  if (pixels != nullptr) r.bgr.assign(pixels, pixels + 256 * 256 * 3);
-  free_bitmap_buffer(pixels);
-  return r;
+  const Outcome got = outcome([&] { return bitmap::read_png(f.get(), name, 256, 256, &pixels); });
+  const Bytes bgr = pixels != nullptr ? Bytes(pixels, pixels + 256 * 256 * 3) : Bytes();
+  return free_bitmap_buffer(pixels), std::pair(got, bgr);
 }
 
 TEST(Png, WrittenIndexesReadBackAsTheirPaletteColours) {
@@ -47,30 +38,47 @@ TEST(Png, WrittenIndexesReadBackAsTheirPaletteColours) {
     for (size_t i = 0; i < indexes.size(); ++i) indexes[i] = uint8_t((i ^ i / 256) % (1 << depth));
     common::FilePtr f(std::tmpfile());
     ASSERT_EQ(bitmap::write_png(f.get(), 256, 300, depth, palette.data(), indexes.data()), 0);
-    std::string file(size_t(std::ftell(f.get())), '\0');
-    std::rewind(f.get());
-    ASSERT_EQ(std::fread(file.data(), 1, file.size(), f.get()), file.size());
+    std::fflush(f.get());
+    const std::string file = read_file("/proc/self/fd/" + std::to_string(::fileno(f.get())));
     // IHDR, PLTE of 2^depth entries, IDAT, IEND: no other colour data.
     EXPECT_EQ(file.substr(24, 2), std::string({char(depth), 3}));
     EXPECT_EQ(file.substr(33, 8), std::string("\0\0", 2) + char((3 << depth) >> 8) +
                                       char(3 << depth) + "PLTE");
     EXPECT_EQ(file.find("IDAT"), 49 + (3u << depth));
     EXPECT_EQ(file.substr(file.size() - 8, 4), "IEND");
-    const Read r = read_top(file);
-    ASSERT_EQ(r.result, 0);
-    for (size_t i = 0; i < r.bgr.size(); ++i) {
-      ASSERT_EQ(r.bgr[i], palette[4 * indexes[i / 3] + i % 3]) << i;
-    }
+    const auto [got, bgr] = read_top(file);
+    ASSERT_EQ(got, Outcome(0, ""));
+    for (size_t i = 0; i < bgr.size(); ++i) ASSERT_EQ(bgr[i], palette[4 * indexes[i / 3] + i % 3]) << i;
   }
+}
+
+// What cannot be is refused before anything is read or written; any number
+// of rows up to PNG_MAX_HEIGHT is asked for as any other.
+TEST(Png, ArgumentsOutsideTheLimitsAreRefused) {
+  common::FilePtr f = after_signature(png_file(256, 256, 8, 2, std::string(256 * 769, '\0')));
+  uint8_t* pixels = nullptr;
+  const Bytes palette(1024), px(16);
+  EXPECT_EQ(std::vector<int>({bitmap::read_png(nullptr, "p", 256, 256, &pixels), bitmap::read_png(f.get(), nullptr, 256, 256, &pixels),
+                              bitmap::read_png(f.get(), "p", 256, 256, nullptr), bitmap::read_png(f.get(), "p", 0, 256, &pixels),
+                              bitmap::read_png(f.get(), "p", 256, 0, &pixels), bitmap::read_png(f.get(), "p", 0x2AAAAAAB, 1, &pixels),
+                              bitmap::read_png(f.get(), "p", 256, bitmap::PNG_MAX_HEIGHT + 1, &pixels),
+                              bitmap::read_png(f.get(), "p", 256, bitmap::PNG_MAX_HEIGHT, &pixels)}),
+            std::vector<int>({-1, -1, -1, -1, -1, -1, -1, bitmap::PNG_WRONG_SIZE}));
+  EXPECT_EQ(std::vector<int>({bitmap::write_png(nullptr, 4, 4, 4, palette.data(), px.data()),
+                              bitmap::write_png(f.get(), 4, 4, 4, nullptr, px.data()), bitmap::write_png(f.get(), 4, 4, 4, palette.data(), nullptr),
+                              bitmap::write_png(f.get(), 0, 4, 4, palette.data(), px.data()),
+                              bitmap::write_png(f.get(), 4, 0, 4, palette.data(), px.data()),
+                              bitmap::write_png(f.get(), 4, 4, 3, palette.data(), px.data())}),
+            std::vector<int>(6, -1));
+  EXPECT_EQ(pixels, nullptr);
 }
 
 TEST(Png, AStreamThatRefusesTheBytesFailsWithOneLine) {
   char buffer[1];
   std::FILE* read_only = fmemopen(buffer, sizeof buffer, "r");
   const Bytes indexes(256 * 2);
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(bitmap::write_png(read_only, 256, 2, 4, Bytes(64).data(), indexes.data()), -1);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "error: write_png() - can't write data\n");
+  EXPECT_EQ(outcome([&] { return bitmap::write_png(read_only, 256, 2, 4, Bytes(64).data(), indexes.data()); }),
+            Outcome(-1, "error: write_png() - can't write data\n"));
   std::fclose(read_only);
 }
 
@@ -101,20 +109,23 @@ TEST(Png, EveryColourTypeGivesItsColourChannelsAsTheyAre) {
     row.resize(row_bytes, '\0');
     std::string raw;
     for (int y = 0; y < 256; ++y) raw += row;
-    const Read r = read_top(png_file(256, 256, c.depth, c.type, raw, c.chunks));
-    ASSERT_EQ(r.result, 0) << r.out;
-    EXPECT_EQ(Bytes(r.bgr.begin(), r.bgr.begin() + 3), c.bgr);
+    const auto [got, bgr] = read_top(png_file(256, 256, c.depth, c.type, raw, c.chunks));
+    ASSERT_EQ(got, Outcome(0, ""));
+    EXPECT_EQ(Bytes(bgr.begin(), bgr.begin() + 3), c.bgr);
   }
 }
 
 TEST(Png, DamagedOrWrongSizedFilesFailQuicklyWithOneLine) {
   for (const BadPng& bad : bad_pngs()) {
     const auto start = std::chrono::steady_clock::now();
-    const Read r = read_top(bad.bytes, bad.name.c_str());
+    EXPECT_EQ(read_top(bad.bytes, bad.name.c_str()).first,
+              bad.reason.empty() ? Outcome(bitmap::PNG_WRONG_SIZE, "")
+                                 : Outcome(-1, "error: read_png() - '" + bad.name + "': " + bad.reason + "\n"));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << bad.name;
-    EXPECT_EQ(r.result, bad.reason.empty() ? bitmap::PNG_WRONG_SIZE : -1) << bad.name;
-    EXPECT_EQ(r.out, bad.reason.empty() ? "" : "error: read_png() - '" + bad.name + "': " + bad.reason + "\n");
   }
+  std::string tail(20000, '\0');  // a short tail of data after the last row is let be
+  for (uint32_t i = 0, x = 1; i < tail.size(); ++i) x = x * 1103515245 + 12345, tail[i] = char(x >> 16);
+  EXPECT_EQ(read_top(png_file(256, 256, 8, 2, std::string(256 * 769, '\0') + tail)).first, Outcome(0, ""));
 }
 
 }  // namespace

@@ -47,32 +47,30 @@ int read_bytes(DiskImage* image, const Bytes& b) {
   return read_d88_image_from_buffer(image, b.data(), static_cast<int32_t>(b.size()));
 }
 
-Bytes written(const DiskImage& image) {
+std::string text(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+// The writer's layout of the image, as text for short failure reports.
+std::string written(const DiskImage& image) {
   std::unique_ptr<uint8_t[]> buffer;
   int32_t length = -1;
-  return write_d88_image_to_buffer(&image, &buffer, &length) != 0 ? Bytes() : Bytes(buffer.get(), buffer.get() + length);
+  return write_d88_image_to_buffer(&image, &buffer, &length) != 0 ? "" : std::string(buffer.get(), buffer.get() + length);
 }
-
-std::string text(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
 void check(const std::vector<std::pair<std::function<int()>, Outcome>>& calls) {
   for (size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(outcome(calls[i].first), calls[i].second) << "call " << i;
 }
 
-// The reader's result and lines, and the writer's layout of what it read
-// (text, for short failure reports); a failed read keeps nothing.
-std::tuple<int, std::string, std::string> reading(const Bytes& b) {
+// The reader's result and lines, and the layout of what it read; a failed
+// read keeps nothing.
+using Reading = std::tuple<int, std::string, std::string>;
+Reading reading(const Bytes& b) {
   Image image;
   const auto [result, out] = outcome([&] { return read_bytes(&image, b); });
   EXPECT_EQ(result < 0, image.first == nullptr && image.count == 0);
-  return {result, out, result < 0 ? "" : std::to_string(text(written(image)).size()) + text(written(image))};
+  return {result, out, written(image)};
 }
 
-std::tuple<int, std::string, std::string> read_as(int disks, const Bytes& laid_out, const std::string& out = "") {
-  return {disks, out, std::to_string(laid_out.size()) + text(laid_out)};
-}
-
-std::tuple<int, std::string, std::string> refused(const std::string& lines, int disk = 1) {
+Reading refused(const std::string& lines, int disk = 1) {
   return {-1, lines + "read disk " + std::to_string(disk) + " error\n", ""};
 }
 
@@ -81,16 +79,16 @@ TEST(D88, ReadsStrictlyAndLaysOutAgain) {
   const Bytes t0 = track_bytes(0, 0, 1, 128), t1 = track_bytes(1, 0, 3, 0), t2 = track_bytes(2, 0, 2, 0);
   const Bytes kept = with(with(p, 0x1A, 0x10, 1), 0x1B, 0x20, 1) + with(p, 0x1B, 0x10, 1);
   const std::string t = "read track 0 error [DISK]\n", bad = "read_d88_sector_from_buffer: illegal parameter\n";
-  const std::pair<Bytes, std::tuple<int, std::string, std::string>> rows[] = {
+  const std::pair<Bytes, Reading> rows[] = {
       // The writer's layout: tracks in slot order, a full header, no loose
       // bytes, every count field the track's own.
-      {p + kept, read_as(3, p + kept)},
-      {raw_disk("W", 688, {{163, t1}, {4, t0}}), read_as(1, raw_disk("W", 688, {{4, t0}, {163, t1}}))},
-      {p688 + raw_disk("S", 672), read_as(2, p688 + raw_disk("S"))},
-      {raw_disk("S", 672, {{159, at672}}), read_as(1, raw_disk("S", 688, {{159, at672}}))},
+      {p + kept, {3, "", text(p + kept)}},
+      {raw_disk("W", 688, {{163, t1}, {4, t0}}), {1, "", text(raw_disk("W", 688, {{4, t0}, {163, t1}}))}},
+      {p688 + raw_disk("S", 672), {2, "", text(p688 + raw_disk("S"))}},
+      {raw_disk("S", 672, {{159, at672}}), {1, "", text(raw_disk("S", 688, {{159, at672}}))}},
       {raw_disk("D", 688, {{1, t1}, {-1, Bytes(40, 7)}, {2, Bytes(16)}, {0, t0}, {3, t2}}),
-       read_as(1, raw_disk("D", 688, {{0, t0}, {1, t1}, {3, t2}}))},
-      {with(p, 0x5E0 + 4, 0x1234, 2) + Bytes(687, 1), read_as(1, p, "data size too short ... garbage? ... ignored\n")},
+       {1, "", text(raw_disk("D", 688, {{0, t0}, {1, t1}, {3, t2}}))}},
+      {with(p, 0x5E0 + 4, 0x1234, 2) + Bytes(687, 1), {1, "data size too short ... garbage? ... ignored\n", text(p)}},
       // Refusals, each with its chain of lines.
       {p + with(p, 0x1C, 671), refused("illegal data: [DISK] disk size = 0x0000029F\n", 2)},
       {with(p, 0x1C, 0x6F1), refused("illegal data: [DISK] disk size = 0x000006F1\n")},
@@ -104,25 +102,26 @@ TEST(D88, ReadsStrictlyAndLaysOutAgain) {
       {with(with(p, 0x2B4, 0, 2), 0x2B0, 1, 1), refused("illegal data: # of sectors = 0\n" + t)},
       {with(p, 0x24, 0x6E1), refused("data error: data size(0x000006F0) < offset(0x000006E1)\nread sector 0 error\n"
                                      "read track 1 error [DISK]\n")},
-      {with(p, 0x3C0 + 14, 0x101, 2), refused("data error: data size(0x000004D0) < offset(0x000003C0) + 0x10 + sector "
-                                              "size(0x0101)\nread sector 1 error\n" + t)},
+      {with(p, 0x3C0 + 14, 0x101, 2), refused("data error: data size(0x000004D0) < offset(0x000003C0) + 0x10 + "
+                                              "sector size(0x0101)\nread sector 1 error\n" + t)},
       {with(p, 0x3C0 + 14, 0x8000, 2), refused("illegal data: sector size = 0x8000\nread sector 1 error\n" + t)},
       // More sectors than the space up to the next track holds.
-      {raw_disk("W", 688, {{163, with(t1, 4, 4, 2)}, {4, t0}}), refused(bad + "read sector 3 error\nread track 163 error [W]\n")},
+      {raw_disk("W", 688, {{163, with(t1, 4, 4, 2)}, {4, t0}}),
+       refused(bad + "read sector 3 error\nread track 163 error [W]\n")},
       {with(p, 0x2B4, 0xFFFF, 2), refused(bad + "read sector 2 error\n" + t)},
       {raw_disk("DISK", 688, {{0, with(track_bytes(0, 0, 2), 4, 3, 2)}, {-1, Bytes(8)}, {1, track_bytes(0, 1, 2)}}),
-       refused("data error: data size(0x000004D8) < offset(0x000004D0)\nread sector 2 error\n" + t)},
-  };
+       refused("data error: data size(0x000004D8) < offset(0x000004D0)\nread sector 2 error\n" + t)}};
   for (const auto& [in, expected] : rows) EXPECT_EQ(reading(in), expected);
   Image image;  // what the writer does not show
   ASSERT_EQ(read_bytes(&image, with(p, 0x5E0 + 4, 9, 2) + raw_disk("Z", 688, {{0, t2}})), 2);
-  EXPECT_EQ(std::tuple(image.first->tracks[1].sectors[1].sector_count, image.first->disk_size, image.first->track_offsets[1]),
+  const Disk& first = *image.first;
+  EXPECT_EQ(std::tuple(first.tracks[1].sectors[1].sector_count, first.disk_size, first.track_offsets[1]),
             std::tuple(uint16_t{9}, 0x6F0, 0x4D0u));
-  EXPECT_EQ(image.first->next->tracks[0].sectors[1].data, nullptr);  // size 0
+  EXPECT_EQ(first.next->tracks[0].sectors[1].data, nullptr);  // size 0
 }
 
 // Each entry point refuses what it cannot take; records are read into as
-// they stand, so that what an earlier call left must go.
+// they stand, so what an earlier call left must go.
 TEST(D88, ReaderEntryPointsAndFiles) {
   const uint8_t* b = p.data();
   const Bytes zeros(32), empty = raw_disk("E");
@@ -140,34 +139,36 @@ TEST(D88, ReaderEntryPointsAndFiles) {
   Sector s;
   Track t;
   Disk d;
-  const auto bad = [](const std::string& f) { return Outcome(-1, "read_d88_" + f + "_from_buffer: illegal parameter\n"); };
-  check({
-      {CALL(read_d88_sector_from_buffer(nullptr, b, 1, 17)), bad("sector")}, {CALL(read_d88_sector_from_buffer(&s, nullptr, 1, 17)), bad("sector")},
-      {CALL(read_d88_sector_from_buffer(&s, b, 0, 17)), bad("sector")}, {CALL(read_d88_sector_from_buffer(&s, b, 17, 17)), bad("sector")},
-      {CALL(read_d88_sector_from_buffer(&s, b, 0x2B0, 0x3C0)), {0, ""}},
-      {CALL(read_d88_sector_from_buffer(&s, b, 1, 17) - (s.data != nullptr)), {0, ""}},  // the name's bytes: size 0
-      {CALL(read_d88_track_from_buffer(nullptr, b, 1, 17)), bad("track")}, {CALL(read_d88_track_from_buffer(&t, nullptr, 1, 17)), bad("track")},
-      {CALL(read_d88_track_from_buffer(&t, b, 0, 17)), bad("track")}, {CALL(read_d88_track_from_buffer(&t, b, 17, 17)), bad("track")},
-      {CALL(read_d88_track_from_buffer(&t, b, 0x2B0, 0x4D0) - (t.count != 2)), {0, ""}},
-      {CALL(read_d88_track_from_buffer(&t, zeros.data(), 1, 17) - (t.sectors != nullptr)), {0, ""}},
-      {CALL(read_d88_track_from_buffer(&t, b, 0x2B0, 0x4D0)), {0, ""}},
-      {CALL(read_d88_track_from_buffer(&t, b, 0x2B0, 0x3C0) - 10 * (t.sectors != nullptr)),
-       {-1, "read_d88_sector_from_buffer: illegal parameter\nread sector 1 error\n"}},
-      {CALL(read_d88_disk_from_buffer(nullptr, b, 688)), bad("disk")}, {CALL(read_d88_disk_from_buffer(&d, nullptr, 688)), bad("disk")},
-      {CALL(read_d88_disk_from_buffer(&d, b, 0)), bad("disk")},
-      {CALL(read_d88_disk_from_buffer(&d, b, 1)), {-1, "illegal data: [D] disk size = 0x00000000\n"}},
-      {CALL(read_d88_disk_from_buffer(&d, b, 0x6F0)), {0, ""}},
-      {CALL(read_d88_disk_from_buffer(&d, empty.data(), 688) - (d.tracks[0].sectors != nullptr)), {0, ""}},
-      {CALL(read_d88_image_from_buffer(nullptr, b, 688)), bad("image")}, {CALL(read_d88_image_from_buffer(&image, nullptr, 688)), bad("image")},
-      {CALL(read_d88_image_from_buffer(&image, b, 0)), bad("image")},
-      {CALL(read_d88_image_from_file(&image, nullptr)), {-1, "read_d88_image_from_file: illegal parameter\n"}},
-      {from(none), {-1, "open error '" + none + "'\n"}}, {from(dir.path()), {-1, "not a regular file '" + dir.path() + "'\n"}},
-      {from(blank), {-1, "read error '" + blank + "'\n"}}, {from(huge), {-1, "file too large '" + huge + "'\n"}},
-      {from(junk), {-1, "illegal data: [JJJJJJJJJJJJJJJJJ] disk size = 0x4A4A4A4A\nread disk 1 error\nread image data error '" +
-                            junk + "'\n"}},
-      {from(dir / "disk"), {1, ""}},
-  });
-  EXPECT_EQ(written(image), p);
+  const auto bad = [](const std::string& f) { return Outcome(-1, "read_d88_" + f + ": illegal parameter\n"); };
+  check({{CALL(read_d88_sector_from_buffer(nullptr, b, 1, 17)), bad("sector_from_buffer")},
+         {CALL(read_d88_sector_from_buffer(&s, nullptr, 1, 17)), bad("sector_from_buffer")},
+         {CALL(read_d88_sector_from_buffer(&s, b, 0, 17)), bad("sector_from_buffer")},
+         {CALL(read_d88_sector_from_buffer(&s, b, 17, 17)), bad("sector_from_buffer")},
+         {CALL(read_d88_sector_from_buffer(&s, b, 0x2B0, 0x3C0)), {0, ""}},
+         {CALL(read_d88_sector_from_buffer(&s, b, 1, 17) - (s.data != nullptr)), {0, ""}},  // the name's bytes: size 0
+         {CALL(read_d88_track_from_buffer(nullptr, b, 1, 17)), bad("track_from_buffer")},
+         {CALL(read_d88_track_from_buffer(&t, b, 0, 17)), bad("track_from_buffer")},
+         {CALL(read_d88_track_from_buffer(&t, b, 17, 17)), bad("track_from_buffer")},
+         {CALL(read_d88_track_from_buffer(&t, b, 0x2B0, 0x4D0) - (t.count != 2)), {0, ""}},
+         {CALL(read_d88_track_from_buffer(&t, zeros.data(), 1, 17) - (t.sectors != nullptr)), {0, ""}},
+         {CALL(read_d88_track_from_buffer(&t, b, 0x2B0, 0x4D0)), {0, ""}},
+         {CALL(read_d88_track_from_buffer(&t, b, 0x2B0, 0x3C0) - 10 * (t.sectors != nullptr)),
+          {-1, "read_d88_sector_from_buffer: illegal parameter\nread sector 1 error\n"}},
+         {CALL(read_d88_disk_from_buffer(nullptr, b, 688)), bad("disk_from_buffer")},
+         {CALL(read_d88_disk_from_buffer(&d, b, 0)), bad("disk_from_buffer")},
+         {CALL(read_d88_disk_from_buffer(&d, b, 1)), {-1, "illegal data: [D] disk size = 0x00000000\n"}},
+         {CALL(read_d88_disk_from_buffer(&d, b, 0x6F0)), {0, ""}},
+         {CALL(read_d88_disk_from_buffer(&d, empty.data(), 688) - (d.tracks[0].sectors != nullptr)), {0, ""}},
+         {CALL(read_d88_image_from_buffer(nullptr, b, 688)), bad("image_from_buffer")},
+         {CALL(read_d88_image_from_buffer(&image, b, 0)), bad("image_from_buffer")},
+         {CALL(read_d88_image_from_file(&image, nullptr)), bad("image_from_file")},
+         {from(none), {-1, "open error '" + none + "'\n"}},
+         {from(dir.path()), {-1, "not a regular file '" + dir.path() + "'\n"}},
+         {from(blank), {-1, "read error '" + blank + "'\n"}}, {from(huge), {-1, "file too large '" + huge + "'\n"}},
+         {from(junk), {-1, "illegal data: [JJJJJJJJJJJJJJJJJ] disk size = 0x4A4A4A4A\nread disk 1 error\n"
+                           "read image data error '" + junk + "'\n"}},
+         {from(dir / "disk"), {1, ""}}});
+  EXPECT_EQ(written(image), text(p));
 }
 
 TEST(D88, WriterEntryPointsAndFiles) {
@@ -175,81 +176,79 @@ TEST(D88, WriterEntryPointsAndFiles) {
   Image image, big, none;
   ASSERT_EQ(read_bytes(&image, p + raw_disk("E") + p), 3);
   image.first->next->next->tracks[0].sectors[0].data.reset();  // zeros, whatever the disk before left
-  big.first = create_d88_disk("BIG", 0);
-  big.count = 1;
+  big.first = create_d88_disk("BIG", 0), big.count = 1;
   Disk* disk = image.first;
   Bytes place(0x6F0, 0xAA), zeroed = p;
   std::fill_n(zeroed.begin() + 0x2C0, 256, 0);
   uint8_t* end = nullptr;
   std::unique_ptr<uint8_t[]> buffer;
   int32_t length = -1;
-  const std::string all = dir / "all", one = dir / "one", old = dir / "old", empty = dir / "empty", no = dir / "no/such";
+  const std::string all = dir / "all", one = dir / "one", old = dir / "old", empty = dir / "empty", no = dir / "no/x";
   write_file(old, "old");
   const auto bad = [](const std::string& f) { return Outcome(-1, "write_d88_" + f + ": illegal parameter\n"); };
   const std::string too_large = "write_d88_image_to_buffer: image size out of range\n";
-  check({
-      {CALL(write_d88_disk_to_buffer(nullptr, place.data(), &end, 0x6F0)), bad("disk_to_buffer")},
-      {CALL(write_d88_disk_to_buffer(disk, nullptr, &end, 0x6F0)), bad("disk_to_buffer")},
-      {CALL(write_d88_disk_to_buffer(disk, place.data(), nullptr, 0x6F0)), bad("disk_to_buffer")},
-      {CALL(write_d88_disk_to_buffer(disk, place.data(), &end, 0x6EF)), {-1, "write d88 disk: buffer size error: 1775 < 1776\n"}},
-      {CALL(write_d88_disk_to_buffer(disk, place.data(), &end, 0x6F0) - (end != &*place.end())), {0, ""}},
-      {CALL(write_d88_image_to_buffer(nullptr, &buffer, &length)), bad("image_to_buffer")},
-      {CALL(write_d88_image_to_buffer(&image, nullptr, &length)), bad("image_to_buffer")},
-      {CALL(write_d88_image_to_buffer(&image, &buffer, nullptr)), {0, ""}},
-      {CALL(write_d88_image_to_file(&image, nullptr)), bad("image_to_file")}, {CALL(write_d88_disk_to_file(nullptr, one.c_str())), bad("disk_to_file")},
-      {CALL(write_d88_image_to_file(&image, no.c_str())), {-1, "open error '" + no + "'\n"}},
-      {[&] { return ++image.count, write_d88_image_to_file(&image, all.c_str()); }, {0, ""}},  // more than the list
-      {CALL(write_d88_disk_to_file(disk, one.c_str())), {0, ""}},  // this one alone
-      {CALL(write_d88_image_to_file(&none, empty.c_str())), {0, ""}},
-      {CALL(with_file_limit([&] { return write_d88_image_to_file(&big, old.c_str()); })), {255, "write error '" + old + "'\n"}},
-      // A sector of negative size: no file can hold the disk.
-      {CALL(--image.count, disk->tracks[0].sectors[0].size = -1, write_d88_disk_to_buffer(disk, place.data(), &end, 0x6F0)),
-       {-1, "write_d88_disk_to_buffer: disk size out of range\n"}},
-      {CALL(write_d88_image_to_buffer(&image, &buffer, &length) - 10 * (buffer != nullptr) - 100 * length), {-1, too_large}},
-      {CALL(write_d88_image_to_file(&image, old.c_str())), {-1, too_large + "write image data error '" + old + "'\n"}},
-  });
+  check({{CALL(write_d88_disk_to_buffer(nullptr, place.data(), &end, 0x6F0)), bad("disk_to_buffer")},
+         {CALL(write_d88_disk_to_buffer(disk, place.data(), nullptr, 0x6F0)), bad("disk_to_buffer")},
+         {CALL(write_d88_disk_to_buffer(disk, place.data(), &end, 0x6EF)),
+          {-1, "write d88 disk: buffer size error: 1775 < 1776\n"}},
+         {CALL(write_d88_disk_to_buffer(disk, place.data(), &end, 0x6F0) - (end != &*place.end())), {0, ""}},
+         {CALL(write_d88_image_to_buffer(nullptr, &buffer, &length)), bad("image_to_buffer")},
+         {CALL(write_d88_image_to_buffer(&image, &buffer, nullptr)), {0, ""}},
+         {CALL(write_d88_image_to_file(&image, nullptr)), bad("image_to_file")},
+         {CALL(write_d88_disk_to_file(nullptr, one.c_str())), bad("disk_to_file")},
+         {CALL(write_d88_image_to_file(&image, no.c_str())), {-1, "open error '" + no + "'\n"}},
+         {CALL(++image.count, write_d88_image_to_file(&image, all.c_str())), {0, ""}},  // more than the list
+         {CALL(write_d88_disk_to_file(disk, one.c_str())), {0, ""}},                  // this one alone
+         {CALL(write_d88_image_to_file(&none, empty.c_str())), {0, ""}},
+         {CALL(with_file_limit([&] { return write_d88_image_to_file(&big, old.c_str()); })),
+          {255, "write error '" + old + "'\n"}},
+         // A sector of negative size: no file can hold the disk.
+         {CALL(--image.count, disk->tracks[0].sectors[0].size = -1, write_d88_disk_to_buffer(disk, place.data(), &end, 0x6F0)),
+          {-1, "write_d88_disk_to_buffer: disk size out of range\n"}},
+         {CALL(write_d88_image_to_buffer(&image, &buffer, &length) - 10 * (buffer != nullptr) - 100 * length), {-1, too_large}},
+         {CALL(write_d88_image_to_file(&image, old.c_str())), {-1, too_large + "write image data error '" + old + "'\n"}}});
   EXPECT_EQ(place, p);
   EXPECT_TRUE(read_file(all) == text(p + raw_disk("E") + zeroed) && read_file(one) == text(p));
   EXPECT_EQ(read_file(old) + "|" + read_file(empty), "old|");
   EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"all", "empty", "old", "one"}));
 }
 
-// A sector's ID, size code, count, density, size and first and last bytes.
-std::string describe(const Sector& s) {
-  char line[64];
-  std::snprintf(line, sizeof line, "%02X/%02X/%02X n%d c%d d%02X %d %02X..%02X", s.c, s.h, s.r, s.n, s.sector_count,
-                s.density, s.size, s.data[0], s.data[s.size - 1]);
+std::string id(const Sector& s) {
+  char line[16];
+  std::snprintf(line, sizeof line, "%02X/%02X/%02X", s.c, s.h, s.r);
   return line;
 }
 
-// Per format: type, tracks x sectors, then track 0's first two sectors,
-// track 1's first and the last track's last.
+// A sector's ID, size code, count, density, size and first and last bytes.
+std::string describe(const Sector& s) {
+  char line[64];
+  std::snprintf(line, sizeof line, " n%d c%d d%02X %d %02X..%02X", s.n, s.sector_count, s.density, s.size, s.data[0],
+                s.data[s.size - 1]);
+  return id(s) + line;
+}
+
+// Per format: type, size, then track 0's first two sectors, track 1's first
+// and the last track's last (the first record of formats 5 and 6 is odd).
 TEST(D88, BuildsFormattedDisksAndSectors) {
-  const char* const formats[D88_FORMAT_COUNT][5] = {
-      {"00 80x16", "00/00/01 n1 c16 d00 256 E5..E5", "00/00/02", "00/01/01", "27/01/10"},
-      {"10 160x8", "00/00/01 n2 c8 d00 512 E5..E5", "00/00/02", "00/01/01", "4F/01/08"},
-      {"10 160x9", "00/00/01 n2 c9 d00 512 E5..E5", "00/00/02", "00/01/01", "4F/01/09"},
-      {"20 154x8", "00/00/01 n3 c8 d00 1024 E5..E5", "00/00/02", "00/01/01", "4C/01/08"},
-      {"20 160x8", "00/00/01 n3 c8 d00 1024 E5..E5", "00/00/02", "00/01/01", "4F/01/08"},
-      {"20 160x9", "00/00/01 n3 c9 d00 1024 E5..E5", "00/00/0B", "00/01/0A", "4F/01/12"},
-      {"20 160x9", "00/00/01 n3 c9 d00 1024 E5..E5", "00/80/02", "00/81/01", "4F/81/09"},
-      {"20 160x15", "00/00/01 n2 c15 d00 512 E5..E5", "00/00/02", "00/01/01", "4F/01/0F"},
-      {"20 160x18", "00/00/01 n2 c18 d00 512 E5..E5", "00/00/02", "00/01/01", "4F/01/12"},
-      {"20 154x26", "00/00/01 n1 c26 d00 256 E5..E5", "00/00/02", "00/01/01", "4C/01/1A"}};
+  const char* const formats[D88_FORMAT_COUNT] = {
+      "00 348848 00/00/01 00/00/02 00/01/01 27/01/10", "10 676528 00/00/01 00/00/02 00/01/01 4F/01/08",
+      "10 761008 00/00/01 00/00/02 00/01/01 4F/01/09", "20 1281968 00/00/01 00/00/02 00/01/01 4C/01/08",
+      "20 1331888 00/00/01 00/00/02 00/01/01 4F/01/08", "20 1498288 00/00/01 00/00/0B 00/01/0A 4F/01/12",
+      "20 1498288 00/00/01 00/80/02 00/81/01 4F/81/09", "20 1267888 00/00/01 00/00/02 00/01/01 4F/01/0F",
+      "20 1521328 00/00/01 00/00/02 00/01/01 4F/01/12", "20 1089776 00/00/01 00/00/02 00/01/01 4C/01/1A"};
   for (int f = 0; f < D88_FORMAT_COUNT; ++f) {
     const std::unique_ptr<Disk> disk(create_d88_disk("ABC", f));
     int tracks = 0;
     while (tracks < D88_TRACK_MAX && disk->tracks[tracks].sectors) ++tracks;
     const Track &t0 = disk->tracks[0], &last = disk->tracks[tracks - 1];
-    char type[16];
-    std::snprintf(type, sizeof type, "%02X %dx%d", disk->disk_type, tracks, t0.count);
-    EXPECT_EQ(std::vector<std::string>({type, describe(t0.sectors[0]), describe(t0.sectors[1]).substr(0, 8),
-                                        describe(disk->tracks[1].sectors[0]).substr(0, 8),
-                                        describe(last.sectors[last.count - 1]).substr(0, 8)}),
-              std::vector<std::string>(formats[f], formats[f] + 5));
+    char head[16];
+    std::snprintf(head, sizeof head, "%02X %d ", disk->disk_type, disk->disk_size);
+    EXPECT_EQ(head + id(t0.sectors[0]) + " " + id(t0.sectors[1]) + " " + id(disk->tracks[1].sectors[0]) + " " +
+                  id(last.sectors[last.count - 1]), formats[f]);
     EXPECT_EQ(std::pair(disk->disk_size, std::string(disk->name, 17)),
               std::pair(get_d88_disk_size(disk.get()), std::string("ABC             \0", 17)));
   }
+  EXPECT_EQ(describe(std::unique_ptr<Disk>(create_d88_disk(nullptr, 0))->tracks[1].sectors[2]), "00/01/03 n1 c16 d00 256 E5..E5");
   EXPECT_STREQ(std::unique_ptr<Disk>(create_d88_disk("ABCDEFGHIJKLMNOPQRST", 0))->name, "ABCDEFGHIJKLMNOP");
   EXPECT_STREQ(std::unique_ptr<Disk>(create_d88_disk(nullptr, 9))->name, "                ");
   const uint8_t codes[2] = {1, 3}, records[2] = {9, 200}, bad_codes[2] = {1, 7};
@@ -258,22 +257,20 @@ TEST(D88, BuildsFormattedDisksAndSectors) {
   EXPECT_EQ(describe(create_d88_custom_sectors(0x51, 0x80, nullptr, codes, 1, 0x40)[0]), "51/80/01 n1 c1 d40 256 E5..E5");
   EXPECT_EQ(describe(create_d88_custom_sectors(0, 1, records, codes, 2, 0)[1]), "00/01/C8 n3 c2 d00 1024 E5..E5");
   const auto none = [](const std::string& f) { return Outcome(0, "create_d88_" + f + ": illegal parameter\n"); };
-  check({
-      {CALL(create_d88_disk("X", -1) != nullptr), none("disk")}, {CALL(create_d88_disk("X", 10) != nullptr), none("disk")},
-      {CALL(create_d88_sectors(0x52, 0, 1, 1, 1, 0) != nullptr), none("sectors")},
-      {CALL(create_d88_sectors(0, 2, 1, 1, 1, 0) != nullptr), none("sectors")},
-      {CALL(create_d88_sectors(0, 0x82, 1, 1, 1, 0) != nullptr), none("sectors")},
-      {CALL(create_d88_sectors(0, 0, 1, 0, 1, 0) != nullptr), none("sectors")},
-      {CALL(create_d88_sectors(0, 0, 1, 7, 1, 0) != nullptr), none("sectors")},
-      {CALL(create_d88_sectors(0, 0, 1, 1, 0, 0) != nullptr), none("sectors")},
-      {CALL(create_d88_sectors(0, 0, 1, 1, 1, 0x20) != nullptr), none("sectors")},
-      {CALL(create_d88_custom_sectors(0x52, 0, nullptr, codes, 2, 0) != nullptr), none("custom_sectors")},
-      {CALL(create_d88_custom_sectors(0, 2, nullptr, codes, 2, 0) != nullptr), none("custom_sectors")},
-      {CALL(create_d88_custom_sectors(0, 0, nullptr, nullptr, 2, 0) != nullptr), none("custom_sectors")},
-      {CALL(create_d88_custom_sectors(0, 0, nullptr, codes, 0, 0) != nullptr), none("custom_sectors")},
-      {CALL(create_d88_custom_sectors(0, 0, nullptr, codes, 2, 0x20) != nullptr), none("custom_sectors")},
-      {CALL(create_d88_custom_sectors(0, 0, nullptr, bad_codes, 2, 0) != nullptr), none("custom_sectors")},
-  });
+  check({{CALL(create_d88_disk("X", -1) != nullptr), none("disk")}, {CALL(create_d88_disk("X", 10) != nullptr), none("disk")},
+         {CALL(create_d88_sectors(0x52, 0, 1, 1, 1, 0) != nullptr), none("sectors")},
+         {CALL(create_d88_sectors(0, 2, 1, 1, 1, 0) != nullptr), none("sectors")},
+         {CALL(create_d88_sectors(0, 0x82, 1, 1, 1, 0) != nullptr), none("sectors")},
+         {CALL(create_d88_sectors(0, 0, 1, 0, 1, 0) != nullptr), none("sectors")},
+         {CALL(create_d88_sectors(0, 0, 1, 7, 1, 0) != nullptr), none("sectors")},
+         {CALL(create_d88_sectors(0, 0, 1, 1, 0, 0) != nullptr), none("sectors")},
+         {CALL(create_d88_sectors(0, 0, 1, 1, 1, 0x20) != nullptr), none("sectors")},
+         {CALL(create_d88_custom_sectors(0x52, 0, nullptr, codes, 2, 0) != nullptr), none("custom_sectors")},
+         {CALL(create_d88_custom_sectors(0, 2, nullptr, codes, 2, 0) != nullptr), none("custom_sectors")},
+         {CALL(create_d88_custom_sectors(0, 0, nullptr, nullptr, 2, 0) != nullptr), none("custom_sectors")},
+         {CALL(create_d88_custom_sectors(0, 0, nullptr, codes, 0, 0) != nullptr), none("custom_sectors")},
+         {CALL(create_d88_custom_sectors(0, 0, nullptr, codes, 2, 0x20) != nullptr), none("custom_sectors")},
+         {CALL(create_d88_custom_sectors(0, 0, nullptr, bad_codes, 2, 0) != nullptr), none("custom_sectors")}});
 }
 
 // Slot s: count records from first_r of cylinder c, head h, claiming size
@@ -311,8 +308,7 @@ TEST(D88, ModelLookupsAndSizes) {
             Found({&a.tracks[1].sectors[1], &a.tracks[3].sectors[0], &a.tracks[0], nullptr, nullptr, nullptr, nullptr,
                    nullptr, nullptr}));
   EXPECT_EQ(Found({get_d88_disk(nullptr, 0), get_d88_disk(&image, -1), get_d88_disk(&image, 0), get_d88_disk(&image, 1),
-                   get_d88_disk(&image, 2)}),
-            Found({nullptr, nullptr, &a, &b, nullptr}));
+                   get_d88_disk(&image, 2)}), Found({nullptr, nullptr, &a, &b, nullptr}));
   const int32_t a_size = 688 + 4 * 116 + 216 + 4 * 16;
   EXPECT_EQ(std::tuple(get_d88_disk_size(&a), get_d88_disk_size(nullptr), get_d88_image_size(nullptr)), std::tuple(a_size, 0, 0));
   // Sizes up to the largest a file can hold.
@@ -321,7 +317,7 @@ TEST(D88, ModelLookupsAndSizes) {
   image.count = 3;  // more than the list holds
   EXPECT_EQ(get_d88_image_size(&image), INT32_MAX);
   image.count = 1;
-  const Bytes w = written(image);  // records without data come out as zeros
+  const std::string w = written(image);  // records without data come out as zeros
   EXPECT_EQ(std::pair(get_d88_image_size(&image), w.size()), std::pair(a_size, size_t{a_size}));
   EXPECT_EQ(std::count(w.begin() + 704, w.begin() + 804, 0), 100);
   image.count = 2;

@@ -51,7 +51,9 @@ TEST(Shapes, EachPixelInItsPlace) {
     auto sheet = std::make_unique<ShapeSheet>();
     sheet->pixels[px(c.shape, c.x, c.row)] = static_cast<uint8_t>(c.colour);
     auto disk = make_disk(0);
-    ASSERT_EQ(change_shape_data(sheet.get(), disk.get(), c.shape < 128 ? &lower_shape_range : &upper_shape_range), 0);
+    const ShapeRange* range = c.shape < 128 ? &lower_shape_range : &upper_shape_range;
+    // Quiet, as the verbose flag is off until someone sets it.
+    ASSERT_EQ(outcome([&] { return change_shape_data(sheet.get(), disk.get(), range); }), Outcome(0, ""));
     int set = 0;
     for (const Track& t : disk->tracks) {
       for (int i = 0; i < t.count * 256; ++i) set += t.sectors[i / 256].data[i % 256] != 0;

@@ -3,17 +3,67 @@
 // took and leaves the files as they were.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
+
 #include "bitmap/bitmap.h"
 #include "bitmap/png.h"
 #include "d88/d88.h"
 #include "d88info/d88info.h"
-#include "faults/fault_alloc.h"
 #include "samples/sample_disk.h"
 #include "shapes/shapes.h"
 #include "support/png_samples.h"
 #include "support/run_program.h"
 #include "tiledump/tiledump.h"
 #include "tilepatch/tilepatch.h"
+
+namespace {
+
+// Every allocation of this executable passes one counter: operator new and
+// delete are replaced, and malloc is wrapped at link time.
+extern "C" void* __real_malloc(std::size_t size);
+
+long countdown = 0;        // the allocation to refuse, counted down; 0: none
+bool refused = false;      // whether it came
+long live_blocks = 0;      // blocks from operator new not yet deleted
+std::size_t largest = 0;   // the largest single allocation asked for
+
+bool refuse_this_one(std::size_t size) {
+  largest = std::max(largest, size);
+  if (countdown <= 0 || --countdown > 0) return false;
+  return refused = true;
+}
+
+void* take(std::size_t size) noexcept {
+  if (refuse_this_one(size)) return nullptr;
+  void* block = __real_malloc(size == 0 ? 1 : size);
+  live_blocks += block != nullptr;
+  return block;
+}
+
+void* take_or_throw(std::size_t size) {
+  if (void* block = take(size)) return block;
+  throw std::bad_alloc();
+}
+
+void give_back(void* block) noexcept {
+  live_blocks -= block != nullptr;
+  std::free(block);
+}
+
+}  // namespace
+
+extern "C" void* __wrap_malloc(std::size_t size) { return refuse_this_one(size) ? nullptr : __real_malloc(size); }
+void* operator new(std::size_t n) { return take_or_throw(n); }
+void* operator new[](std::size_t n) { return take_or_throw(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return take(n); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return take(n); }
+void operator delete(void* p) noexcept { give_back(p); }
+void operator delete[](void* p) noexcept { give_back(p); }
+void operator delete(void* p, std::size_t) noexcept { give_back(p); }
+void operator delete[](void* p, std::size_t) noexcept { give_back(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { give_back(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { give_back(p); }
 
 namespace {
 
@@ -24,15 +74,12 @@ namespace {
 long walk(const std::function<int()>& op, const std::function<void(bool, const Outcome&)>& check) {
   for (long n = 1;; ++n) {
     SCOPED_TRACE("allocation " + std::to_string(n) + " refused");
-    bool refused = false;
     long left = 0;
     const Outcome got = outcome([&] {
-      const long live = live_new_blocks();
-      fail_nth_allocation(n);
+      const long live = live_blocks;
+      countdown = n, refused = false;
       const int result = op();
-      refused = armed_allocation_failed();
-      fail_nth_allocation(0);
-      left = live_new_blocks() - live;
+      countdown = 0, left = live_blocks - live;
       return result;
     });
     EXPECT_EQ(left, 0) << "blocks left behind";
@@ -60,76 +107,64 @@ std::string shape_disk_image() {
   return std::string(buffer.get(), buffer.get() + length);
 }
 
+// Each library operation, walked: the result and the line of a refusal.
 TEST(Faults, Libraries) {
   TempDir dir;
   const std::string path = dir / "game.d88";
   write_file(path, shape_disk_image());
   ScopedDiskImage loaded;  // emptied after a failure
   const uint8_t records[3] = {7, 1, 200}, size_codes[3] = {1, 2, 3};
-  const std::function<int()> d88_ops[] = {
-      [&] {
-        const int disks = read_d88_image_from_file(&loaded.image, path.c_str()), kept = loaded.image.first != nullptr;
-        return free_d88_image(&loaded.image, 0), disks * 10 + kept;
-      },
-      [&] {
-        DiskImage* image = create_d88_image();
-        Disk* disk = image ? create_d88_disk("BLANK", 9) : nullptr;
-        const bool made = disk && create_d88_custom_sectors(0, 0, records, size_codes, 3, 0);
-        return free_d88_disk(disk, 1), free_d88_image(image, 1), made ? 21 : -10;
-      }};
-  for (const auto& op : d88_ops) {
-    EXPECT_GT(walk(op, [](bool refused, const Outcome& got) {
-                EXPECT_EQ(got.first, refused ? -10 : 21);
-                EXPECT_EQ(says(got.second, "memory exhaust!"), refused) << got.second;
-              }), 0);
-  }
   BitmapInfo info;
-  const std::vector<uint8_t> pixels(3 * 16 * 16, 0x80);
-  std::FILE* file = std::tmpfile();
+  std::vector<uint8_t> pixels(SHAPE_SHEET_BYTES, 0x80);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i * 7 % 13);
+  std::FILE *bmp = std::tmpfile(), *png = std::tmpfile();
   ASSERT_EQ(create_bitmap_header(&info, 16, 16, 4), 0);
-  ASSERT_EQ(write_bitmap(file, &info, shape_palette, pixels.data()), 0);
+  ASSERT_EQ(write_bitmap(bmp, &info, shape_palette, pixels.data()), 0);
   uint8_t *palette = nullptr, *target = nullptr;
-  const std::function<int()> bitmap_ops[] = {
-      [&] { return std::rewind(file), read_bitmap(file, &info, &palette, &target, 0); },
-      [&] { return convert_bit_count(16, 16, 24, nullptr, pixels.data(), 4, shape_match_palette, &target); }};
-  for (const auto& op : bitmap_ops) {
+  const auto read_png = [&](std::FILE* f) {
+    std::fseek(f, bitmap::PNG_SIGNATURE_SIZE, SEEK_SET);
+    return bitmap::read_png(f, "p.png", 256, 256, &target);
+  };
+  const struct { std::function<int()> op; int refused, done; const char* line; } ops[] = {
+      {[&] {
+         const int disks = read_d88_image_from_file(&loaded.image, path.c_str()), kept = loaded.image.first != nullptr;
+         return free_d88_image(&loaded.image, 0), disks * 10 + kept;
+       }, -10, 21, "memory exhaust!"},
+      {[&] {
+         DiskImage* image = create_d88_image();
+         Disk* disk = image ? create_d88_disk("BLANK", 9) : nullptr;
+         const bool made = disk && create_d88_custom_sectors(0, 0, records, size_codes, 3, 0);
+         return free_d88_disk(disk, 1), free_d88_image(image, 1), made ? 0 : -1;
+       }, -1, 0, "memory exhaust!"},
+      {[&] { return std::rewind(bmp), read_bitmap(bmp, &info, &palette, &target, 0); }, -2, 0, "error: memory exhaust!"},
+      {[&] { return convert_bit_count(16, 16, 24, nullptr, pixels.data(), 4, shape_match_palette, &target); }, -2, 0,
+       "error: memory exhaust!"},
+      {[&] { return std::rewind(png), bitmap::write_png(png, 256, 256, 4, shape_palette, pixels.data()); }, -2, 0,
+       "error: memory exhaust!"},
+      {[&] { return read_png(png); }, -2, 0, "error: memory exhaust!"}};
+  for (const auto& o : ops) {
     EXPECT_GT(walk([&] {
-                     const int result = op();
-                     return free_bitmap_buffer(std::exchange(palette, nullptr)), free_bitmap_buffer(std::exchange(target, nullptr)), result;
+                     const int result = o.op();
+                     free_bitmap_buffer(std::exchange(palette, nullptr)), free_bitmap_buffer(std::exchange(target, nullptr));
+                     return result;
                    },
-                   [](bool refused, const Outcome& got) { EXPECT_EQ(got, Outcome(refused ? -2 : 0, refused ? "error: memory exhaust!\n" : "")); }),
+                   [&](bool refused, const Outcome& got) {
+                     EXPECT_EQ(got.first, refused ? o.refused : o.done);
+                     EXPECT_EQ(says(got.second, o.line), refused) << got.second;
+                   }),
               0);
   }
-  std::fclose(file);
-}
-
-TEST(Faults, Png) {
-  std::vector<uint8_t> indexes(SHAPE_SHEET_BYTES);
-  for (size_t i = 0; i < indexes.size(); ++i) indexes[i] = uint8_t(i * 7 % 13);
-  std::FILE* file = std::tmpfile();
-  const auto read_from = [](std::FILE* f) {
-    uint8_t* pixels = nullptr;
-    std::fseek(f, bitmap::PNG_SIGNATURE_SIZE, SEEK_SET);
-    const int result = bitmap::read_png(f, "p.png", 256, 256, &pixels);
-    return free_bitmap_buffer(pixels), result;
-  };
-  const std::function<int()> ops[] = {
-      [&] { return std::rewind(file), bitmap::write_png(file, 256, 256, 4, shape_palette, indexes.data()); },
-      [&] { return read_from(file); }};
-  for (const auto& op : ops) {
-    EXPECT_GE(walk(op, [](bool refused, const Outcome& got) { EXPECT_EQ(got, Outcome(refused ? -2 : 0, refused ? "error: memory exhaust!\n" : "")); }),
-              8);  // libpng's records, zlib's state, row buffers
-  }
-  std::fclose(file);
-  // Whatever a damaged file claims, nothing above the picture's own size.
+  // Whatever a damaged PNG claims, nothing above the picture's own size.
   for (const BadPng& bad : bad_pngs()) {
     std::FILE* f = std::tmpfile();
     std::fwrite(bad.bytes.data(), 1, bad.bytes.size(), f);
-    take_largest_allocation();
-    EXPECT_NE(outcome([&] { return read_from(f); }).first, 0) << bad.name;
-    EXPECT_LE(take_largest_allocation(), 256u * 256 * 3) << bad.name;
+    largest = 0;
+    EXPECT_NE(outcome([&] { return read_png(f); }).first, 0) << bad.name;
+    free_bitmap_buffer(std::exchange(target, nullptr));
+    EXPECT_LE(largest, 256u * 256 * 3) << bad.name;
     std::fclose(f);
   }
+  std::fclose(bmp), std::fclose(png);
 }
 
 std::vector<char*> argv_of(std::vector<std::string>& args) {
@@ -148,6 +183,7 @@ void check_program(int (*main_fn)(int, char**), std::vector<std::string> args, c
   const std::vector<std::string> before = list_dir(dir);
   EXPECT_GT(walk(run, [&](bool refused, const Outcome& got) {
               EXPECT_EQ(got.first, refused ? 1 : 0) << got.second;
+              EXPECT_TRUE(refused || got.second.empty()) << got.second;
               EXPECT_EQ(got.second.find("memory exhaust") != std::string::npos, refused) << got.second;
               EXPECT_EQ(read_file(output) == "old", refused);
               EXPECT_EQ(list_dir(dir), before);
@@ -166,7 +202,9 @@ TEST(Faults, Programs) {
                                                         {"sheet.png", "error: write_png() - can't write data\n"}};
   for (const auto& [name, full] : sheets) {
     const std::string bitmap = dir / name;
-    std::vector<std::string> dump = {"tiledump", "--overwrite", "-D", game, "0", "1", bitmap};
+    std::vector<std::string> dump = {"tiledump", "--overwrite", "-D", game, "0", "1", bitmap}, verbose = dump;
+    verbose.insert(verbose.begin() + 1, "--verbose");  // a run before, which the next ones do not take after
+    outcome([&] { return tiledump::tiledump_main(8, argv_of(verbose).data()); });
     check_program(tiledump::tiledump_main, dump, dir.path(), bitmap,
                   full + "error: write bitmap '" + bitmap + "'\nerror: write bitmap file '" + bitmap + "'\n");
     ASSERT_EQ(tiledump::tiledump_main(7, argv_of(dump).data()), 0);  // a bitmap for tilepatch

@@ -1,40 +1,25 @@
-"""usage: interop.py TOOL MAKE_SAMPLES TILEDUMP TILEPATCH D88_FLAT. An image
-tool reads the dumped sheet (BMP and PNG) in its palette colours and saves
-bitmaps that tilepatch loads as its own or refuses by design, and PNGs that
-patch the same disk bytes as a 24-bit BMP of the pixels the tool reads back
-from them; floptool reads tilepatch's D88 sectors. Each outside program is
-the first of its name on the PATH that says it is the expected tool; with
-none, the check is skipped."""
+"""usage: interop.py TOOL MAKE_SAMPLES TILEDUMP TILEPATCH D88_FLAT. An image tool reads the dumped sheet (BMP and
+PNG) in its palette colours and saves bitmaps that tilepatch loads as its own or refuses by design, and PNGs that
+patch the same disk bytes as a 24-bit BMP of the pixels the tool reads back from them; floptool reads tilepatch's
+D88 sectors as our reader does. Each outside program is the first of its name on the PATH that says it is the
+expected tool; with none, the check is skipped."""
 
-import importlib.util
-import os
-import re
-import struct
-import subprocess
-import sys
-import tempfile
+import importlib.util, os, re, struct, subprocess, sys, tempfile
 
-PALETTE = [(0, 0, 0), (0, 0, 255), (255, 0, 0), (255, 0, 255), (0, 255, 0),
-           (0, 255, 255), (255, 255, 0), (255, 255, 255)]
+PALETTE = [(0, 0, 0), (0, 0, 255), (255, 0, 0), (255, 0, 255), (0, 255, 0), (0, 255, 255), (255, 255, 0),
+           (255, 255, 255)]
 V3 = "error: check_bitmap_header() - not supported header type - support only Windows V3"
 RLE = "error: check_bitmap_header() - not support compression"
 SHORT = "error: check_bitmap_header() - offset size 0x76 != 0x436"
 GAME = ["-D", "kq-game.d88", "0", "1", "2", "3", "4"]
-
-
-# What each outside program must print (to either stream) when run with these
-# arguments, so that another program of the same name is not taken for it.
+# What each outside program prints (to either stream) for these arguments, so that another of the name is not taken.
 NETPBM = ["bmptopnm", "ppmtobmp", "pngtopnm", "pnmtopng", "pnmdepth", "ppmtopgm"]
-IDENTITY = {"convert": (["-version"], "ImageMagick"),
-            "floptool": ([], "floppy image manipulation tool"),
+IDENTITY = {"convert": (["-version"], "ImageMagick"), "floptool": ([], "floppy image manipulation tool"),
             **dict.fromkeys(NETPBM, (["-version"], "Netpbm"))}
-FOUND = {}  # program name: path of the one that identified itself
-PASSED_OVER = []  # programs of those names that did not, and why
+FOUND, PASSED_OVER = {}, []  # name: path of the program that identified itself; those that did not, and why
 
 
 def identify(name):
-    """Path of the first program of that name on the PATH that is the expected
-    tool, or None."""
     args, mark = IDENTITY[name]
     for folder in os.environ.get("PATH", "").split(os.pathsep):
         path = os.path.join(folder or ".", name)
@@ -51,12 +36,8 @@ def identify(name):
     return None
 
 
-def program(name):
-    return FOUND[name]
-
-
 def run(args, stdin=None):
-    done = subprocess.run(args, input=stdin, capture_output=True)
+    done = subprocess.run([FOUND.get(args[0], args[0]), *args[1:]], input=stdin, capture_output=True)
     return done.returncode, done.stdout
 
 
@@ -70,29 +51,19 @@ def read(name):
         return f.read()
 
 
-def pnm(data):
-    """RGB pixels of a binary 256 x 256 PPM or PGM; of 16-bit samples the high
-    byte, as tilepatch takes them."""
-    head = re.match(rb"(P[56])\s+256\s+256\s+(\d+)\s", data)
-    top, channels = int(head[2]), 3 if head[1] == b"P6" else 1
-    raster = data[head.end():]
-    samples = raster[::2] if top > 255 else bytes(v * 255 // top for v in raster)
-    if channels == 1:
-        return [(v, v, v) for v in samples]
-    return [tuple(samples[i:i + 3]) for i in range(0, len(samples), 3)]
-
-
-def magick_pixels(path):  # alpha off: the colour channels as stored
-    return pnm(run_ok([program("convert"), path, "-alpha", "off", "-depth", "16", "ppm:-"]))
-
-
-def netpbm_pixels(path):  # without -mix, alpha is left out
-    return pnm(run_ok([program("pngtopnm" if path.endswith(".png") else "bmptopnm"), path]))
-
-
 def write(name, data):
     with open(name, "wb") as f:
         f.write(data)
+
+
+def pnm(data):
+    """RGB pixels of a binary 256 x 256 PPM or PGM; of 16-bit samples the high byte, as tilepatch takes them."""
+    head = re.match(rb"(P[56])\s+256\s+256\s+(\d+)\s", data)
+    top, raster = int(head[2]), data[head.end():]
+    samples = raster[::2] if top > 255 else bytes(v * 255 // top for v in raster)
+    if head[1] == b"P5":
+        return [(v, v, v) for v in samples]
+    return [tuple(samples[i:i + 3]) for i in range(0, len(samples), 3)]
 
 
 def pillow_pixels(path):
@@ -102,117 +73,88 @@ def pillow_pixels(path):
 
 
 def magick(*options, prefix="BMP3:"):
-    return lambda src, out: run_ok([program("convert"), src, *options, prefix + out])
+    return lambda src, out: run_ok(["convert", src, *options, prefix + out])
 
 
 def netpbm(*options):
-    return lambda src, out: open(out, "wb").write(
-        run_ok([program("ppmtobmp"), *options], run_ok([program("bmptopnm"), src])))
+    return lambda src, out: write(out, run_ok(["ppmtobmp", *options], run_ok(["bmptopnm", src])))
 
 
 def netpbm_png(*options, grey=False, depth=None):
     def save(src, out):
-        picture = run_ok([program("pngtopnm"), src])
-        if grey:
-            picture = run_ok([program("ppmtopgm")], picture)
-        if depth:
-            picture = run_ok([program("pnmdepth"), str(depth)], picture)
-        with open("alpha.pgm", "wb") as f:  # rows of falling opacity, for -alpha
-            f.write(b"P5 256 256 255\n" + bytes(255 - y for y in range(256) for _ in range(256)))
-        with open(out, "wb") as f:
-            f.write(run_ok([program("pnmtopng"), *options], picture))
+        picture = run_ok(["pngtopnm", src])
+        picture = run_ok(["ppmtopgm"], picture) if grey else picture
+        picture = run_ok(["pnmdepth", str(depth)], picture) if depth else picture
+        write("alpha.pgm", b"P5 256 256 255\n" + bytes(255 - y for y in range(256) for _ in range(256)))  # -alpha
+        write(out, run_ok(["pnmtopng", *options], picture))
     return save
 
 
-def pillow_png(mode, bits=None, **save_options):
-    """A Pillow picture of the sheet: P with only the low bits of each index
-    and the first 2^bits palette entries, or the sheet converted to mode, with
-    rows of falling opacity where the mode has alpha."""
+def pillow(mode, bits=None, full_palette=False, **save_options):
+    """The sheet converted to mode: P with a palette filled out to 256 entries, or with only the low bits of
+    each index and the first 2^bits entries; with rows of falling opacity where the mode has alpha."""
     def save(src, out):
         from PIL import Image
         with Image.open(src) as image:
+            picture = Image.new("P", image.size) if bits else image.convert(mode, dither=Image.Dither.NONE)
             if bits:
-                picture = Image.new("P", image.size)
                 picture.putdata([i & ((1 << bits) - 1) for i in image.getdata()])
                 picture.putpalette(image.getpalette()[:3 << min(bits, 4)])
-            else:
-                picture = image.convert(mode, dither=Image.Dither.NONE)
-        if "A" in mode:
+        if full_palette:
+            picture.putpalette(picture.getpalette() + [0] * (768 - len(picture.getpalette())))
+        if "A" in mode and out.endswith(".png"):
             picture.putalpha(Image.linear_gradient("L").transpose(Image.Transpose.FLIP_TOP_BOTTOM))
         picture.save(out, **({"bits": bits} if bits else {}), **save_options)
     return save
 
 
-def pillow(mode, full_palette=False):
-    def save(src, out):
-        from PIL import Image
-        with Image.open(src) as image:
-            picture = image.convert(mode, dither=Image.Dither.NONE)
-        if full_palette:
-            picture.putpalette(picture.getpalette() + [0] * (768 - len(picture.getpalette())))
-        picture.save(out)
-    return save
-
-
 PAL8 = ("+dither", "-remap", "netscape:", "-type", "palette")
-# tool: (programs, reader, {case: (picture, save, (header size, bits,
-# compression) of the saved file, None when it loads or else its refusal)})
+HALF = ("-alpha", "set", "-channel", "A", "-evaluate", "set", "50%", "+channel")
+GREY = ("-colorspace", "gray", "-define")
+# tool: (programs, reader of pixels, {BMP case: (picture, save, (header size, bits, compression) of the saved
+# file, None when it loads or else its refusal)}, {PNG case: (save from tiledump's PNG, (colour type, bit depth,
+# interlace, has tRNS) of the saved file)}). Every PNG patches the same disk bytes as a 24-bit BMP of the pixels
+# the tool reads back from it.
 TOOLS = {
-    "imagemagick": (["convert"], magick_pixels, {
+    "imagemagick": (["convert"], lambda p: pnm(run_ok(["convert", p, "-alpha", "off", "-depth", "16", "ppm:-"])), {
         "4bit": ("sheet", magick("-type", "palette"), (40, 4, 0), None),
         "8bit": ("sheet", magick(*PAL8, "-compress", "none"), (40, 8, 0), None),
         "24bit": ("sheet", magick("-type", "truecolor"), (40, 24, 0), None),
         "32bit": ("sheet", magick("-alpha", "set", "-define", "bmp3:alpha=true"), (40, 32, 0), None),
         "1bit": ("bw", magick("-type", "bilevel"), (40, 1, 0), None),
         "8bit-rle": ("sheet", magick(*PAL8), (40, 8, 1), RLE),
-        "v5": ("sheet", magick("-type", "palette", prefix=""), (124, 4, 0), V3)}),
-    "pillow": ([], pillow_pixels, {
-        "P": ("sheet", pillow("P", full_palette=True), (40, 8, 0), None),
-        "RGBA": ("sheet", pillow("RGBA"), (40, 32, 0), None),
-        "L": ("bw", pillow("L"), (40, 8, 0), None),
-        "P-short-palette": ("sheet", pillow("P"), (40, 8, 0), SHORT)}),
-    "netpbm": (NETPBM, netpbm_pixels, {
-        "bpp-4": ("sheet", netpbm("-bpp=4"), (40, 4, 0), None),
-        "bpp-24": ("sheet", netpbm("-bpp=24"), (40, 24, 0), None),
-        "bpp-1": ("bw", netpbm("-bpp=1"), (40, 1, 0), None),
-        "os2": ("sheet", netpbm("-os2", "-bpp=4"), (12, None, None), V3)}),
-}
-
-
-HALF = ("-alpha", "set", "-channel", "A", "-evaluate", "set", "50%", "+channel")
-# tool: {case: (save from tiledump's PNG, (colour type, bit depth, interlace,
-# has tRNS) of the saved file)}. Every case patches the same disk bytes as a
-# 24-bit BMP of the pixels the tool reads back from it.
-PNG_CASES = {
-    "imagemagick": {
-        "PNG8": (magick(prefix="PNG8:"), (3, 8, 0, False)),
-        "PNG24": (magick(prefix="PNG24:"), (2, 8, 0, False)),
+        "v5": ("sheet", magick("-type", "palette", prefix=""), (124, 4, 0), V3)}, {
+        "PNG8": (magick(prefix="PNG8:"), (3, 8, 0, False)), "PNG24": (magick(prefix="PNG24:"), (2, 8, 0, False)),
         "PNG32": (magick(*HALF, prefix="PNG32:"), (6, 8, 0, False)),
         "PNG48": (magick(prefix="PNG48:"), (2, 16, 0, False)),
         "PNG64": (magick(*HALF, prefix="PNG64:"), (6, 16, 0, False)),
         "interlaced": (magick("-interlace", "PNG", prefix="PNG24:"), (2, 8, 1, False)),
         "interlaced-PNG8": (magick("-interlace", "PNG", prefix="PNG8:"), (3, 8, 1, False)),
-        "grey-2": (magick("-colorspace", "gray", "-define", "png:color-type=0", "-define",
-                              "png:bit-depth=2", prefix="PNG:"), (0, 2, 0, False)),
-        "grey-alpha-16": (magick("-colorspace", "gray", "-depth", "16", *HALF, "-define",
-                                     "png:color-type=4", prefix="PNG:"), (4, 16, 0, False))},
-    "pillow": {
-        "1": (pillow_png("1"), (0, 1, 0, False)),
-        "L": (pillow_png("L"), (0, 8, 0, False)),
-        "LA": (pillow_png("LA"), (4, 8, 0, False)),
-        **{f"P-{bits}": (pillow_png("P", bits), (3, bits, 0, False)) for bits in (1, 2, 4, 8)},
-        "P-tRNS": (pillow_png("P", 4, transparency=0), (3, 4, 0, True)),
-        "RGB": (pillow_png("RGB"), (2, 8, 0, False)),
-        "RGBA": (pillow_png("RGBA"), (6, 8, 0, False))},
-    "netpbm": {
-        "palette": (netpbm_png(), (3, 4, 0, False)),
-        "rgb": (netpbm_png("-force"), (2, 8, 0, False)),
+        "grey-2": (magick(*GREY, "png:color-type=0", "-define", "png:bit-depth=2", prefix="PNG:"), (0, 2, 0, False)),
+        "grey-alpha-16": (magick(*GREY[:2], "-depth", "16", *HALF, "-define", "png:color-type=4", prefix="PNG:"),
+                          (4, 16, 0, False))}),
+    "pillow": ([], pillow_pixels, {
+        "P": ("sheet", pillow("P", full_palette=True), (40, 8, 0), None),
+        "RGBA": ("sheet", pillow("RGBA"), (40, 32, 0), None),
+        "L": ("bw", pillow("L"), (40, 8, 0), None),
+        "P-short-palette": ("sheet", pillow("P"), (40, 8, 0), SHORT)}, {
+        "1": (pillow("1"), (0, 1, 0, False)), "L": (pillow("L"), (0, 8, 0, False)),
+        "LA": (pillow("LA"), (4, 8, 0, False)),
+        **{f"P-{bits}": (pillow("P", bits), (3, bits, 0, False)) for bits in (1, 2, 4, 8)},
+        "P-tRNS": (pillow("P", 4, transparency=0), (3, 4, 0, True)),
+        "RGB": (pillow("RGB"), (2, 8, 0, False)), "RGBA": (pillow("RGBA"), (6, 8, 0, False))}),
+    "netpbm": (NETPBM, lambda p: pnm(run_ok(["pngtopnm" if p.endswith(".png") else "bmptopnm", p])), {
+        "bpp-4": ("sheet", netpbm("-bpp=4"), (40, 4, 0), None),
+        "bpp-24": ("sheet", netpbm("-bpp=24"), (40, 24, 0), None),
+        "bpp-1": ("bw", netpbm("-bpp=1"), (40, 1, 0), None),
+        "os2": ("sheet", netpbm("-os2", "-bpp=4"), (12, None, None), V3)}, {
+        "palette": (netpbm_png(), (3, 4, 0, False)), "rgb": (netpbm_png("-force"), (2, 8, 0, False)),
         "interlaced": (netpbm_png("-interlace"), (3, 4, 1, False)),
         "tRNS": (netpbm_png("-force", "-transparent", "=rgb:ff/ff/ff"), (2, 8, 0, True)),
         "rgb-16": (netpbm_png("-force", depth=65535), (2, 16, 0, False)),
         "grey-4": (netpbm_png(grey=True, depth=15), (0, 4, 0, False)),
         "grey-16": (netpbm_png("-force", grey=True, depth=65535), (0, 16, 0, False)),
-        "rgba": (netpbm_png("-force", "-alpha=alpha.pgm"), (6, 8, 0, False))},
+        "rgba": (netpbm_png("-force", "-alpha=alpha.pgm"), (6, 8, 0, False))}),
 }
 
 
@@ -231,51 +173,8 @@ def bmp24(pixels):
     """A 256 x 256 24-bit BMP of the RGB pixels (top row first)."""
     rows = b"".join(bytes(c for r, g, b in pixels[y * 256:y * 256 + 256] for c in (b, g, r))
                     for y in range(255, -1, -1))
-    return (b"BM" + struct.pack("<IHHIIiiHHIIiiII", 54 + len(rows), 0, 0, 54, 40, 256, 256, 1,
-                                24, 0, len(rows), 0, 0, 0, 0) + rows)
-
-
-def tool_palette(tool, path):
-    """The palette of an indexed PNG as the tool reports it, or what it says
-    of the file's chunks where it lists no palette."""
-    if tool == "pillow":
-        from PIL import Image
-        with Image.open(path) as image:
-            rgb = image.getpalette()
-            return image.mode, image.info, [tuple(rgb[i:i + 3]) for i in range(0, len(rgb), 3)]
-    if tool == "imagemagick":
-        text = run_ok([program("convert"), path, "-verbose", "info:-"]).decode()
-        return re.findall(r"^\s+\d+: \((\d+),(\d+),(\d+)\)", text.split("Colormap:")[1], re.M)
-    return subprocess.run([program("pngtopnm"), "-verbose", path], capture_output=True).stderr.decode()
-
-
-def check_png(tool, tilepatch, indexes, palette):
-    """tiledump's PNG as the tool reads it, and the tool's PNGs patched."""
-    ok = TOOLS[tool][1]("sheet.png") == [palette[i] for i in indexes]
-    said = tool_palette(tool, "sheet.png")
-    if tool == "pillow":
-        ok &= said[:2] == ("P", {}) and said[2][:16] == palette
-    elif tool == "imagemagick":
-        ok &= [tuple(map(int, c)) for c in said] == palette
-    else:
-        ok &= "4 bits" in said and "palette, not interlaced" in said and "PLTE chunk: 16 entries" \
-            in said and all(f"{c} chunk" not in said or re.search(f"{c} chunk.*: not present", said)
-                            for c in ("tRNS", "gAMA", "sBIT", "cHRM", "bKGD", "sRGB"))
-    ok &= png_chunks(read("sheet.png"))[1] == ["IHDR", "PLTE", "IDAT", "IEND"]
-    print(f"{tool} reads tiledump's PNG: {'sheet indexes and palette' if ok else 'FAILED'}")
-    failures = not ok
-    for name, (save, want) in PNG_CASES[tool].items():
-        save("sheet.png", name + ".png")
-        with open(name + "-24.bmp", "wb") as f:
-            f.write(bmp24(TOOLS[tool][1](name + ".png")))
-        results = [run([tilepatch, *GAME, "-o", f"{name}{suffix}.d88", f"{name}{suffix}"])
-                   for suffix in (".png", "-24.bmp")]
-        got = (png_chunks(read(name + ".png"))[0], results[0])
-        ok = got == (want, (0, b"")) and results[1][0] == 0 and \
-            read(name + ".png.d88") == read(name + "-24.bmp.d88")
-        print(f"{tool} PNG {name}: {'same disk as its 24-bit BMP' if ok else f'FAILED {got}'}")
-        failures += not ok
-    return failures
+    return b"BM" + struct.pack("<IHHIIiiHHIIiiII", 54 + len(rows), 0, 0, 54, 40, 256, 256, 1, 24, 0, len(rows), 0, 0,
+                               0, 0) + rows
 
 
 def header(data):
@@ -284,17 +183,20 @@ def header(data):
 
 
 def check_tool(tool, tilepatch):
+    """The sheets as the tool reads them, then each of its files through tilepatch."""
+    programs, pixels, bmp_cases, png_cases = TOOLS[tool]
     sheet = read("sheet.bmp")
-    palette = [(sheet[i + 2], sheet[i + 1], sheet[i]) for i in range(54, 118, 4)]
     rows = [sheet[118 + y * 128:246 + y * 128] for y in range(255, -1, -1)]
     indexes = [i for row in rows for byte in row for i in (byte >> 4, byte & 15)]
-    if sorted(set(indexes)) != list(range(8)) or TOOLS[tool][1]("sheet.bmp") != [PALETTE[i] for i in indexes]:
-        sys.exit(f"FAIL: {tool} does not read the sheet in its palette colours")
+    png = ((3, 4, 0, False), ["IHDR", "PLTE", "IDAT", "IEND"])  # 4-bit indexes, nothing else
+    ok = sorted(set(indexes)) == list(range(8)) and pixels("sheet.bmp") == pixels("sheet.png") == \
+        [PALETTE[i] for i in indexes] and png_chunks(read("sheet.png")) == png
+    print(f"{tool} reads the sheets: {'in their palette colours' if ok else 'FAILED'}")
+    failures = not ok
     write("bw.bmp", sheet[:118] + bytes((b >> 4 and 0x70) | (b & 15 and 7) for b in sheet[118:]))  # colours but 0: 7
     for picture in ("sheet", "bw"):
         run_ok([tilepatch, *GAME, "-o", picture + ".d88", picture + ".bmp"])
-    failures = 0
-    for name, (picture, save, want, refusal) in TOOLS[tool][2].items():
+    for name, (picture, save, want, refusal) in bmp_cases.items():
         save(picture + ".bmp", name + ".bmp")
         before = set(os.listdir())
         status, out = run([tilepatch, *GAME, "-o", name + ".d88", name + ".bmp"])
@@ -307,7 +209,16 @@ def check_tool(tool, tilepatch):
                 and read(name + ".d88") == read(picture + ".d88")
         print(f"{tool} {name}: {('refused' if refusal else 'loads') if ok else f'FAILED {got}'}")
         failures += not ok
-    return failures + check_png(tool, tilepatch, indexes, palette)
+    for name, (save, want) in png_cases.items():
+        save("sheet.png", name + ".png")
+        write(name + "-24.bmp", bmp24(pixels(name + ".png")))
+        results = [run([tilepatch, *GAME, "-o", f"{name}{suffix}.d88", f"{name}{suffix}"])
+                   for suffix in (".png", "-24.bmp")]
+        got = (png_chunks(read(name + ".png"))[0], results[0])
+        ok = got == (want, (0, b"")) and results[1][0] == 0 and read(name + ".png.d88") == read(name + "-24.bmp.d88")
+        print(f"{tool} PNG {name}: {'same disk as its 24-bit BMP' if ok else f'FAILED {got}'}")
+        failures += not ok
+    return failures
 
 
 def check_floptool(tilepatch, d88_flat):
@@ -316,13 +227,11 @@ def check_floptool(tilepatch, d88_flat):
     disks, failures, game = [read("vesto.d88")], 0, read("game.d88")
     while game:
         size = struct.unpack_from("<I", game, 0x1C)[0]
-        disks.append(game[:size])
-        game = game[size:]
+        disks, game = disks + [game[:size]], game[size:]
     for i, disk in enumerate(disks):
         write("disk.d88", disk)
-        found = run_ok([program("floptool"), "identify", "disk.d88"]).decode()
-        run_ok([program("floptool"), "flopconvert", "d88", "2d", "disk.d88", "disk.flat"])
-        # Our own reader's view of the same disk, in cylinder, head, record order.
+        found = run_ok(["floptool", "identify", "disk.d88"]).decode()
+        run_ok(["floptool", "flopconvert", "d88", "2d", "disk.d88", "disk.flat"])
         same = " - d88" in found and read("disk.flat") == run_ok([d88_flat, "disk.d88", "0"]) != b""
         print(f"disk {i}: {'every sector equal' if same else 'DIFFERS'}")
         failures += not same
@@ -331,11 +240,8 @@ def check_floptool(tilepatch, d88_flat):
 
 def main():
     tool, make_samples, tiledump, tilepatch, d88_flat = sys.argv[1:6]
-    missing = []
-    for name in ["floptool"] if tool == "floptool" else TOOLS[tool][0]:
-        FOUND[name] = identify(name)
-        if FOUND[name] is None:
-            missing.append(name)
+    missing = [name for name in (["floptool"] if tool == "floptool" else TOOLS[tool][0])
+               if FOUND.setdefault(name, identify(name)) is None]
     if tool == "pillow" and importlib.util.find_spec("PIL") is None:
         missing.append(f"Pillow for {sys.executable}")
     if missing:
@@ -346,9 +252,7 @@ def main():
         run_ok([make_samples, "."])
         for sheet in ("sheet.bmp", "sheet.png"):
             run_ok([tiledump, "-d1", "kq-zorvan.d88", "-d2", "kq-kelmorane.d88", sheet])
-        failed = (check_floptool(tilepatch, d88_flat) if tool == "floptool"
-                  else check_tool(tool, tilepatch))
-        if failed:
+        if check_floptool(tilepatch, d88_flat) if tool == "floptool" else check_tool(tool, tilepatch):
             sys.exit("FAIL")
 
 

@@ -16,13 +16,8 @@
 
 namespace {
 
-std::string contents(std::FILE* file) {
-  std::string text;
-  std::rewind(file);
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
-  return text;
-}
+// Everything in the file, from its start.
+std::string contents(std::FILE* file) { return read_file("/proc/self/fd/" + std::to_string(::fileno(file))); }
 
 int wait_status(pid_t pid) {
   int status = 0;
@@ -80,9 +75,8 @@ std::string captured(const std::function<void()>& fn) {
     ::dup2(::fileno(file), 1);
     fn();
   }
-  std::string text = contents(file);
-  std::fclose(file);
-  return text;
+  const std::string text = contents(file);
+  return std::fclose(file), text;
 }
 
 Outcome outcome(const std::function<int()>& fn) {

@@ -17,8 +17,8 @@ std::string expected_bitmap(char lower, char upper) {
   static ShapeSheet sheets[2];
   draw_sample_sheet(&sheets[0], lower);
   draw_sample_sheet(&sheets[1], upper);
-  std::string b("BM\x76\x80\0\0\0\0\0\0\x76\0\0\0\x28\0\0\0\0\x01\0\0\0\x01\0\0\x01\0\x04\0\0\0\0\0\0\x80\0\0", 38);
-  b.append(16, '\0');
+  std::string b("BM\x76\x80\0\0\0\0\0\0\x76\0\0\0\x28\0\0\0\0\x01\0\0\0\x01\0\0\x01\0\x04\0\0\0\0\0\0\x80", 36);
+  b.append(18, '\0');  // the rest of the image size, and the fields that are 0
   b.append("\0\0\0\0\xFF\0\0\0\0\0\xFF\0\xFF\0\xFF\0\0\xFF\0\0\xFF\xFF\0\0\0\xFF\xFF\0\xFF\xFF\xFF\0\x80\x80\x80\0\x80\0\0\0"
            "\0\0\x80\0\x80\0\x80\0\0\x80\0\0\x80\x80\0\0\0\x80\x80\0\xC0\xC0\xC0\0", 64);
   // Shapes 96 to 126 keep a single plane: white wherever a colour was.
@@ -41,10 +41,13 @@ class Tiledump : public testing::Test {
 // kq-game.d88 holds zorvan, kelmorane, vesto, duskhollow, far haven.
 TEST_F(Tiledump, WritesTheShapesOfTheDisksNamed) {
   const std::string g = "kq-game.d88";
+  write_file(dir / "b.d88", read_file(dir / "kq-zorvan.d88"));  // two names, however they compare
+  write_file(dir / "a.d88", read_file(dir / "kq-kelmorane.d88"));
   const struct { std::vector<std::string> args; char lower, upper; } cases[] = {
       {{}, 'Z', 'K'}, {{"-D", g, "4", "3"}, 'F', 'D'}, {{"--multi-disk", g, "0x4", "2"}, 'F', 'V'},
       {{"-d1", g, "--disk2", g, "--index1", "4", "-i2", "2"}, 'F', 'V'},
       {{"--disk1", "kq-farhaven.d88", "-d2", g, "-i1", "0", "--index2", "3"}, 'F', 'D'},
+      {{"-d1", "b.d88", "-d2", "a.d88"}, 'Z', 'K'},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.args;
@@ -68,6 +71,7 @@ TEST_F(Tiledump, FailuresAndQuestions) {
     ASSERT_EQ(write_d88_disk_to_file(disk.get(), (dir / name).c_str()), 0);
   }
   ASSERT_EQ(::mkdir((dir / "pictures").c_str(), 0755), 0);
+  write_file(dir / "tiny.d88", "too short for a disk");
   const std::string none = "error: no disk name", index = "error: no image index";
   const std::string upper = "kelmorane/vesto/duskhollow", lower = "zorvan/far haven";
   check_runs(TILEDUMP_EXE, dir.path(), {
@@ -84,6 +88,7 @@ TEST_F(Tiledump, FailuresAndQuestions) {
       {{"-D", "kq-game.d88", "0", "-1", "o.bmp"}, 1, "error: illegal image index: 'kq-game.d88':-1\n"},
       {{"-d1", "absent.d88", "o.bmp"}, 1, "open error 'absent.d88'\nerror: read d88 image 'absent.d88'\n"},
       {{"-d2", "absent.d88", "o.bmp"}, 1, "...error: read d88 image 'absent.d88'\n"},
+      {{"-d1", "tiny.d88", "o.bmp"}, 1, "data size too short ... garbage? ... ignored\nerror: illegal image index: 'tiny.d88':0\n"},
       {{"-d1", "low.d88", "o.bmp"}, 1, "error: read d88 image 20/01/10\nerror: draw shapes\n"},
       {{"-d2", "high.d88", "o.bmp"}, 1, "error: read d88 image 1E/01/08\nerror: draw shapes\n"},
       // An existing target that cannot be replaced, after a yes.
@@ -100,15 +105,16 @@ TEST_F(Tiledump, FailuresAndQuestions) {
   check_runs(TILEDUMP_EXE, dir.path(), {{{"old.bmp"}, 0, asked, "y\n"}});
   EXPECT_TRUE(read_file(dir / "old.bmp") == expected_bitmap('Z', 'K'));
   // A size the bitmap library cannot describe is refused before anything is
-  // asked or opened.
+  // asked or opened; one without columns is a bitmap like any other.
   const uint8_t pixels[4] = {};
-  for (const auto& size : {std::tuple{-1, 2, 4}, {2, -1, 4}, {2, 2, 2}}) {
-    const auto [w, h, bits] = size;
-    EXPECT_EQ(captured([&, w = w, h = h, bits = bits] {
-                EXPECT_EQ(tiledump::write_bitmap_file((dir / "old.bmp").c_str(), w, h, pixels, nullptr, bits, 0), -1);
-              }),
-              "error: create bitmap header\n");
+  const std::string path = dir / "old.bmp";
+  for (const auto& [w, h, bits, expected] : {std::tuple{-1, 2, 4, -1}, {2, -1, 4, -1}, {2, 2, 2, -1}, {0, 2, 4, 0}}) {
+    const auto write = [&, w = w, h = h, bits = bits] {
+      return tiledump::write_bitmap_file(path.c_str(), w, h, pixels, nullptr, static_cast<uint16_t>(bits), 1);
+    };
+    EXPECT_EQ(outcome(write), Outcome(expected, expected ? "error: create bitmap header\n" : "")) << w << h << bits;
   }
+  EXPECT_EQ(read_file(path).size(), 118u);
 }
 
 // The palette file for paint programs holds entries 0 to 7 of the dump.

@@ -48,6 +48,7 @@ TEST_F(Tilepatch, PatchesEachDiskWithItsRange) {
       {{"-t", "Z", "s.bmp"}, 0, ""}, {{"--type", "KELMORANE", "s.bmp"}, 0, ""}, {{"-t", "vesto", "s.bmp"}, 0, ""},
       {{"-t", "dh", "s.bmp"}, 0, ""}, {{"-t", "FarHaven", "s.bmp"}, 0, ""},
       {{"-t", "fh", "--disk", "kq-farhaven.d88", "--index", "0", "s.bmp", "-o", "f.d88"}, 0, ""},
+      {{"-t", "k", "-d", "kq-game.d88", "-i", "1", "-o", "k.d88", "s.bmp"}, 0, ""},
       {{"-t", "z", "s.bmp"}, 255, asked, "n\n"}, {{"-t", "z", "s.bmp"}, 255, asked + "\n"}});
   for (const auto& [lower, upper] : {std::pair{"4", "3"}, {"0", "2"}, {"4", "1"}}) {
     dump({"-D", "a.d88", lower, upper, "b.bmp"});
@@ -70,6 +71,7 @@ TEST_F(Tilepatch, PatchesEachDiskWithItsRange) {
     EXPECT_TRUE(read_file(dir / ("kq-" + std::string(names[d]) + ".NEW.d88")) == white.substr(d * 348848, 348848)) << names[d];
   }
   EXPECT_TRUE(read_file(dir / "f.d88") == read_file(dir / "kq-farhaven.NEW.d88"));
+  EXPECT_TRUE(read_file(dir / "k.d88") == game.substr(0, 348848) + white.substr(348848, 348848) + game.substr(2 * 348848));
   const std::string patched = read_file(dir / "kq-zorvan.NEW.d88");
   write_file(dir / "kq-zorvan.NEW.d88", "earlier output");
   check_runs(TILEPATCH_EXE, dir.path(), {{{"-t", "z", "s.bmp"}, 0, asked, "y"},
@@ -84,6 +86,7 @@ TEST_F(Tilepatch, Failures) {
   write_flat_bitmap("narrow.bmp", 0xFFFFFF, 255);
   write_flat_bitmap("low.bmp", 0xFFFFFF, 256, 255);
   write_file(dir / "text.bmp", "not a bitmap");
+  write_file(dir / "tiny.d88", "too short for a disk");
   // Shape sectors holding 128 of the 256 bytes their code promises.
   for (const auto& [name, c] : {std::pair{"low.d88", 0x21}, {"high.d88", 0x1D}}) {
     std::unique_ptr<Disk> disk(create_d88_disk("SHORT", 0));
@@ -118,6 +121,7 @@ TEST_F(Tilepatch, Failures) {
       {{"-t", "z", "-d", "missing.d88", "low.bmp"}, 1, "error: bmp size error 'low.bmp'\n"},
       {{"-t", "z", "-d", "missing.d88", "s.bmp"}, 1, "...error: read d88 image 'missing.d88'\n"},
       {{"-t", "z", "-i", "1", "s.bmp"}, 1, "error: illegal image index: 'kq-zorvan.d88':1\n"},
+      {{"-t", "z", "-d", "tiny.d88", "s.bmp"}, 1, "data size too short ... garbage? ... ignored\nerror: illegal image index: 'tiny.d88':0\n"},
       {{"-D", "kq-game.d88", "0", "1", "2", "3", "5", "s.bmp"}, 1, "error: illegal image index: 'kq-game.d88':5\n"},
       {{"-t", "z", "-d", "low.d88", "s.bmp"}, 1, "error: read d88 image 21/00/01\nerror: change shape data\n"},
       {{"-t", "v", "-d", "high.d88", "s.bmp"}, 1, "error: read d88 image 1D/00/01\nerror: change shape data\n"},
