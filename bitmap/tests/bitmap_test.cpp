@@ -66,6 +66,20 @@ TEST(Bitmap, HeaderCreationAndChecks) {
                                       1, 0, 0, 1, 0, 4, 0, 0, 0, 0, 0, 0, 0x80, 0, 0}) + Bytes(16));
   EXPECT_EQ(std::pair(write_bitmap_header(nullptr, &info), write_bitmap_header(f.get(), nullptr)), std::pair(-1, -1));
   EXPECT_EQ(std::pair(read_bitmap_header(nullptr, &info), read_bitmap_header(f.get(), nullptr)), std::pair(-1, -1));
+  // Every field is read back as it was written.
+  info.reserved1 = 1, info.reserved2 = 2, info.x_pixels_per_meter = 3, info.y_pixels_per_meter = 4;
+  info.colors_used = 5, info.colors_important = 6;
+  BitmapInfo back;
+  f = stream_of();
+  ASSERT_EQ(write_bitmap_header(f.get(), &info), 0);
+  std::rewind(f.get());
+  ASSERT_EQ(read_bitmap_header(f.get(), &back), 0);
+  const auto fields = [](const BitmapInfo& i) {
+    return std::vector<uint32_t>({i.file_size, i.reserved1, i.reserved2, i.data_offset, i.header_size, i.width, i.height,
+                                  i.planes, i.bit_count, i.compression, i.image_size, i.x_pixels_per_meter,
+                                  i.y_pixels_per_meter, i.colors_used, i.colors_important});
+  };
+  EXPECT_EQ(fields(back), fields(info));
   // Each row changes a valid 256 x 256, 4-bit header.
   const std::string e = "error: check_bitmap_header() - ", w = "warning: check_bitmap_header() - ";
   const std::string fixed = w + "data length is 0 ... corrected: 0x8000\n";

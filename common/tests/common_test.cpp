@@ -117,12 +117,17 @@ TEST(OutputFile, LinksAreFollowedAndFailuresLeaveNothing) {
   fs::create_symlink(dir / "dangling", dir / "chain");
   fs::create_symlink(deep + "/far", dir / "long");
   fs::create_symlink("loop", dir / "loop");
+  fs::create_directory(dir / "hops");  // as many links in a row as the system follows: 39 and no more
+  for (int i = 1; i <= 40; ++i) {
+    fs::create_symlink(i == 1 ? dir / "real" : dir / ("hops/" + std::to_string(i - 1)), dir / ("hops/" + std::to_string(i)));
+  }
   for (const char* name : {"link", "chain", "long", "a"}) EXPECT_EQ(write_whole(dir / name, "new"), 0) << name;
   EXPECT_EQ(read_file(dir / "real") + read_file(dir / "sub/made") + read_file(dir / deep + "/far") + read_file(dir / "a") +
                 "|" + read_file(dir / "b"), "newnewnewnew|old");
   EXPECT_TRUE(fs::is_symlink(dir / "link") && fs::is_symlink(dir / "chain") && fs::is_symlink(dir / "dangling"));
   EXPECT_EQ(std::tuple(write_whole(dir / "no/such", ""), write_whole(dir / "sub", ""), write_whole(dir / "loop", ""),
                        write_whole("", ""), common::OutputFile().commit()), std::tuple(-1, -1, -1, -1, -1));
+  EXPECT_EQ(std::pair(write_whole(dir / "hops/39", "new"), write_whole(dir / "hops/40", "")), std::pair(0, -1));
   // A failed write, unbuffered so that only the stream's error flag knows.
   EXPECT_EQ(with_file_limit([&] {
               common::OutputFile out;
@@ -133,7 +138,7 @@ TEST(OutputFile, LinksAreFollowedAndFailuresLeaveNothing) {
             }),
             255);
   EXPECT_EQ(read_file(dir / "real"), "new");
-  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"a", "b", "chain", "dangling", "link", "long", "loop", "real", "sub"}));
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"a", "b", "chain", "dangling", "hops", "link", "long", "loop", "real", "sub"}));
 }
 
 TEST(OutputFile, DevicesAreWrittenInPlace) {

@@ -200,6 +200,7 @@ TEST(D88, WriterEntryPointsAndFiles) {
          {CALL(++image.count, write_d88_image_to_file(&image, all.c_str())), {0, ""}},  // more than the list
          {CALL(write_d88_disk_to_file(disk, one.c_str())), {0, ""}},                  // this one alone
          {CALL(write_d88_image_to_file(&none, empty.c_str())), {0, ""}},
+         {CALL(write_d88_image_to_buffer(&none, &buffer, &length) - 10 * length), {0, ""}},
          {CALL(with_file_limit([&] { return write_d88_image_to_file(&big, old.c_str()); })),
           {255, "write error '" + old + "'\n"}},
          // A sector of negative size: no file can hold the disk.

@@ -6,6 +6,7 @@
 #include <memory>
 #include <random>
 
+#include "bitmap/bitmap.h"
 #include "common/verbose.h"
 #include "support/run_program.h"
 
@@ -36,6 +37,22 @@ std::pair<int, std::string> run(bool verbose, const std::function<int()>& call) 
 // One pixel of a colour in a shape sets exactly the listed bytes: a plane's
 // row is two bytes, left pixel in the top bit of the odd bits; bit 3 never
 // reaches the disk; upper shapes go four to two sectors.
+// The match palette's entries 0 to 7 are the corners of the colour cube:
+// black goes to 0 (not to the black entries 8 to 15), and a colour a step
+// past the middle between two corners to the far one.
+TEST(Shapes, MatchPaletteCorners) {
+  EXPECT_EQ(find_nearest_color(0, 0, 0, shape_match_palette, 16), 0);
+  for (int v = 0; v < 8; ++v) {
+    for (int bit = 1; bit < 8; bit <<= 1) {  // blue, red, green
+      if (v & bit) continue;
+      int c[8] = {};  // a channel's value by its bit
+      for (int b = 1; b < 8; b <<= 1) c[b] = v & b ? 255 : 0;
+      c[bit] = 128;
+      EXPECT_EQ(find_nearest_color(c[2], c[4], c[1], shape_match_palette, 16), v | bit) << v << " " << bit;
+    }
+  }
+}
+
 TEST(Shapes, EachPixelInItsPlace) {
   struct Byte { int c, h, r, at, value; };
   const struct { int shape, x, row, colour; std::vector<Byte> bytes; } cases[] = {

@@ -112,7 +112,8 @@ TEST(Faults, Libraries) {
   TempDir dir;
   const std::string path = dir / "game.d88";
   write_file(path, shape_disk_image());
-  ScopedDiskImage loaded;  // emptied after a failure
+  ScopedDiskImage loaded, written;  // the former emptied after a failure
+  ASSERT_EQ(read_d88_image_from_file(&written.image, path.c_str()), 2);
   const uint8_t records[3] = {7, 1, 200}, size_codes[3] = {1, 2, 3};
   BitmapInfo info;
   std::vector<uint8_t> pixels(SHAPE_SHEET_BYTES, 0x80);
@@ -135,6 +136,11 @@ TEST(Faults, Libraries) {
          Disk* disk = image ? create_d88_disk("BLANK", 9) : nullptr;
          const bool made = disk && create_d88_custom_sectors(0, 0, records, size_codes, 3, 0);
          return free_d88_disk(disk, 1), free_d88_image(image, 1), made ? 0 : -1;
+       }, -1, 0, "memory exhaust!"},
+      {[&] {
+         std::unique_ptr<uint8_t[]> bytes;
+         int32_t length = 0;
+         return write_d88_image_to_buffer(&written.image, &bytes, &length);
        }, -1, 0, "memory exhaust!"},
       {[&] { return std::rewind(bmp), read_bitmap(bmp, &info, &palette, &target, 0); }, -2, 0, "error: memory exhaust!"},
       {[&] { return convert_bit_count(16, 16, 24, nullptr, pixels.data(), 4, shape_match_palette, &target); }, -2, 0,
