@@ -332,6 +332,15 @@ TEST(D88, ModelLookupsAndSizes) {
   EXPECT_EQ(std::pair(get_d88_disk_size(&b), get_d88_image_size(&image)), std::pair(-1, -1));
   free_d88_disk(&b, 0);
   EXPECT_EQ(get_d88_disk_size(&b), 688);
+  // Disks that each fit, past 2 GiB together: refused before the file opens.
+  TempDir dir;
+  Image many;
+  for (Disk** at = &many.first; many.count < 128; at = &(*at)->next, ++many.count) {
+    fill_to(*at = std::make_unique<Disk>().release(), 1 << 24);
+  }
+  const std::string path = dir / "many";
+  EXPECT_EQ(outcome(CALL(with_file_limit([&] { return write_d88_image_to_file(&many, path.c_str()); }))),
+            Outcome(255, "write_d88_image_to_buffer: image size out of range\nwrite image data error '" + path + "'\n"));
   free_d88_disk(nullptr, 0), free_d88_image(nullptr, 1);
 }
 

@@ -61,10 +61,11 @@ TEST_F(D88info, NamesUnusableShapeSectorsAndHowToPassIndexes) {
   });
   write_image("it's one.d88", {0, -1});
   write_image("upper.d88", {1, 1});
+  write_image("four.d88", {0, 0, 0, 0});  // the game's shapes, yet not its five disks
   write_image("lower.d88", {0, 0}, [](Disk** d) { d[0]->tracks[0x1D * 2].sectors[0].n = 3, d[1]->tracks[0x1D * 2] = {}; });
   write_file(dir / "tiny.d88", "too short for a disk");
   const RunResult r = run_program(D88INFO_EXE, {"kq-game.d88", "odd.d88", "missing.d88", "misc.d88", "it's one.d88",
-                                                "upper.d88", "lower.d88", "tiny.d88"}, dir.path());
+                                                "upper.d88", "lower.d88", "tiny.d88", "four.d88"}, dir.path());
   EXPECT_EQ(r.status, 1);
   size_t at = 0;
   for (const char* line : {

@@ -1,6 +1,9 @@
 // tilepatch as a user runs it, on a fresh set of sample disks, and together
 // with tiledump.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <thread>
 
 #include "bitmap/bitmap.h"
 #include "common/file_ptr.h"
@@ -95,7 +98,14 @@ TEST_F(Tilepatch, Failures) {
   }
   // Starts like a PNG, is none: refused as any other file not starting "BM".
   write_file(dir / "fake.png", "\x89PNG\r\n\x1A\r");
-  std::vector<::Run> pngs = {{{"-t", "z", "fake.png"}, 1, "error: read_bitmap() - can't read bitmap header\nerror: read bitmap 'fake.png'\n"}};
+  // So from a pipe, which cannot seek back to the BMP that follows here.
+  write_flat_bitmap("one.bmp", 0, 1, 1);
+  ASSERT_EQ(::mkfifo((dir / "pipe.png").c_str(), 0600), 0);
+  std::thread feed([&] { write_file(dir / "pipe.png", "\x89PNG\r\n\x1A\r" + read_file(dir / "one.bmp")); });
+  std::vector<::Run> pngs;
+  for (const char* name : {"fake.png", "pipe.png"}) {
+    pngs.push_back({{"-t", "z", name}, 1, "error: read_bitmap() - can't read bitmap header\nerror: read bitmap '" + std::string(name) + "'\n"});
+  }
   for (const BadPng& bad : bad_pngs()) {
     const std::string name = bad.name + ".png";
     write_file(dir / name, bad.bytes);
@@ -103,6 +113,7 @@ TEST_F(Tilepatch, Failures) {
                                                              : "error: read_png() - '" + name + "': " + bad.reason + "\n"});
   }
   check_runs(TILEPATCH_EXE, dir.path(), pngs);
+  feed.join();
   const std::string index = "error: no image index";
   check_runs(TILEPATCH_EXE, dir.path(), {
       {{"s.bmp"}, 1, "no disk type\n"}, {{"-t", "z"}, 1, "no shapes bitmap filename\n"},
