@@ -1,15 +1,12 @@
-"""usage: interop.py TOOL MAKE_SAMPLES TILEDUMP TILEPATCH. An image tool reads the dumped sheet (BMP and PNG) in its
-palette colours, and saves BMPs and PNGs that tilepatch refuses by design or loads as a 24-bit BMP of the pixels the
-tool reads back from them; floptool reads tilepatch's D88 sectors as they are laid out. The check is skipped, with
-the reason, when an outside program (the first of its name on the PATH) is missing or not the expected tool."""
+"""usage: interop.py TOOL MAKE_SAMPLES TILEDUMP TILEPATCH. An image tool reads the dumped sheet in its palette colours
+and saves BMPs and PNGs that tilepatch refuses by design or loads as a 24-bit BMP of the pixels the tool reads back;
+floptool reads tilepatch's D88 sectors as laid out. Skipped, with the reason, when a program is missing or not the
+tool (the first of its name on the PATH)."""
 
-import os, re, struct, subprocess, sys, tempfile
+import importlib, importlib.util, os, struct, subprocess, sys, tempfile
 from pathlib import Path
 
-try:
-    from PIL import Image
-except ImportError:
-    Image = None
+Image = importlib.util.find_spec("PIL") and importlib.import_module("PIL.Image")  # None without Pillow
 
 V3 = "not supported header type - support only Windows V3"
 GAME = ["-D", "kq-game.d88", "0", "1", "2", "3", "4"]
@@ -41,55 +38,37 @@ def read(name):
     return Path(name).read_bytes()
 
 
-def pnm(data):
-    """RGB pixels of a binary 256 x 256 PPM or PGM; of 16-bit samples the high byte, as tilepatch takes them."""
-    head = re.match(rb"(P[56])\s+256\s+256\s+(\d+)\s", data)
-    top, raster = int(head[2]), data[head.end():]
-    samples = raster[::2] if top > 255 else bytes(v * 255 // top for v in raster)
-    return [(v, v, v) for v in samples] if head[1] == b"P5" else list(zip(*[iter(samples)] * 3))
-
-
-# tool: (its programs, how it reads a file's pixels, {file: (how it saves the file from tiledump's PNG, a command
-# line with {} for the file or a function; tilepatch's refusal of the file, or the PNG's colour type, bit depth,
-# interlace and whether it has tRNS, or None)}). Between them the PNGs have every colour type and bit depth,
-# interlace, alpha and tRNS.
+# tool: (its programs, how it reads a file's pixels as red, green, blue bytes (of 16-bit samples the high byte, as
+# tilepatch does; netpbm's PPMs of 8-bit samples end with them), {file: (how it saves the file from tiledump's PNG,
+# a command line with {} for the file or a function; tilepatch's refusal of the file, or the PNG's colour type, bit
+# depth and interlace, or None)}). Between them the PNGs have every colour type and bit depth, interlace, alpha, tRNS.
 TOOLS = {
-    "imagemagick": (["convert"], lambda f: pnm(run_ok(["convert", f, "-alpha", "off", "-depth", "16", "ppm:-"])), {
+    "imagemagick": (["convert"], lambda f: run_ok(["convert", f, "-depth", "16", "-endian", "MSB", "rgb:-"])[::2], {
         "8bit.bmp": ("convert sheet.png +dither -remap netscape: -type palette -compress none BMP3:{}", None),
         "8bit-rle.bmp": ("convert sheet.png +dither -remap netscape: -type palette BMP3:{}", "not support compression"),
-        "24bit.bmp": ("convert sheet.png -type truecolor BMP3:{}", None),
         "32bit.bmp": ("convert sheet.png -alpha set -define bmp3:alpha=true BMP3:{}", None),
         "1bit.bmp": ("convert sheet.png -type bilevel BMP3:{}", None),
         "v5.bmp": ("convert sheet.png {}", V3),
-        "PNG8.png": ("convert sheet.png PNG8:{}", (3, 8, 0, False)),
-        "PNG64.png": ("convert sheet.png -alpha set -channel A -evaluate set 50% +channel PNG64:{}", (6, 16, 0, False)),
-        "interlaced.png": ("convert sheet.png -interlace PNG PNG24:{}", (2, 8, 1, False)),
-        "grey-2.png": ("convert sheet.png -colorspace gray -depth 2 PNG:{}", (0, 2, 0, False))}),
-    "pillow": ([], lambda f: list(Image.open(f).convert("RGB").getdata()), {
+        "PNG64.png": ("convert sheet.png -alpha set -channel A -evaluate set 50% +channel PNG64:{}", (6, 16, 0)),
+        "interlaced.png": ("convert sheet.png -interlace PNG PNG24:{}", (2, 8, 1)),
+        "grey-2.png": ("convert sheet.png -colorspace gray -depth 2 PNG:{}", (0, 2, 0))}),
+    "pillow": ([], lambda f: Image.open(f).convert("RGB").tobytes(), {
         "P.bmp": (lambda f: Image.open("sheet.png").convert("RGB").convert("P", dither=0).save(f), None),  # 256 colours
         "short-palette.bmp": (lambda f: Image.open("sheet.png").save(f), "offset size 0x76 != 0x436"),
-        "1.png": (lambda f: Image.open("sheet.png").convert("1", dither=0).save(f), (0, 1, 0, False)),
+        "1.png": (lambda f: Image.open("sheet.png").convert("1", dither=0).save(f), (0, 1, 0)),
         "LA.png": (lambda f: Image.merge("LA", (Image.open("sheet.png").convert("L"), Image.linear_gradient("L")))
-                   .save(f), (4, 8, 0, False)),
-        "tRNS.png": (lambda f: Image.open("sheet.png").save(f, transparency=0), (3, 4, 0, True))}),
-    "netpbm": (["bmptopnm", "ppmtobmp", "pngtopnm", "pnmtopng"], lambda f: pnm(run_ok([f[-3:] + "topnm", f])), {
+                   .save(f), (4, 8, 0)),
+        "tRNS.png": (lambda f: Image.open("sheet.png").save(f, transparency=0), (3, 4, 0))}),
+    "netpbm": (["bmptopnm", "ppmtobmp", "pngtopnm", "pnmtopng"], lambda f: run_ok([f[-3:] + "topnm", f])[-3 << 16:], {
         "bpp-4.bmp": ("pngtopnm sheet.png | ppmtobmp -bpp=4 >{}", None),
         "os2.bmp": ("pngtopnm sheet.png | ppmtobmp -os2 -bpp=4 >{}", V3),
-        "tRNS.png": ("pngtopnm sheet.png | pnmtopng -force -transparent =rgb:ff/ff/ff >{}", (2, 8, 0, True))}),
+        "tRNS.png": ("pngtopnm sheet.png | pnmtopng -force -transparent =rgb:ff/ff/ff >{}", (2, 8, 0))}),
 }
 
 
-def kind(name):
-    """A PNG's colour type, bit depth, interlace and whether it has tRNS; None for a BMP."""
-    data, names, at = read(name), [], 8
-    while at < len(data):
-        names, at = names + [data[at + 4:at + 8]], at + 12 + int.from_bytes(data[at:at + 4], "big")
-    return (data[25], data[24], data[28], b"tRNS" in names) if name.endswith(".png") else None
-
-
-def bmp24(pixels):
-    """A 256 x 256 24-bit BMP of the RGB pixels (top row first)."""
-    rows = bytes(c for y in range(255, -1, -1) for r, g, b in pixels[y * 256:y * 256 + 256] for c in (b, g, r))
+def bmp24(rgb):
+    """A 256 x 256 24-bit BMP of the pixels (red, green, blue bytes, top row first)."""
+    rows = bytes(c for y in range(255, -1, -1) for x in range(y * 768, y * 768 + 768, 3) for c in rgb[x:x + 3][::-1])
     return b"BM" + struct.pack("<I4x2I2i2H2I16x", 54 + len(rows), 54, 40, 256, 256, 1, 24, 0, len(rows)) + rows
 
 
@@ -98,18 +77,18 @@ def check_tool(tool, tilepatch):
     _, pixels, cases = TOOLS[tool]
     sheet = read("sheet.bmp")
     indexes = [i for y in range(255, -1, -1) for b in sheet[118 + y * 128:246 + y * 128] for i in (b >> 4, b & 15)]
-    colours = [(255 * (i >> 1 & 1), 255 * (i >> 2 & 1), 255 * (i & 1)) for i in indexes]  # bits: green, red, blue
+    colours = bytes(255 * (i >> bit & 1) for i in indexes for bit in (1, 2, 0))  # index bits: green, red, blue
     ok = sorted(set(indexes)) == list(range(8)) and pixels("sheet.bmp") == pixels("sheet.png") == colours
     print(f"{tool} reads the sheets: {'in their palette colours' if ok else 'FAILED'}")
     failures = not ok
     for name, (save, want) in cases.items():
         save(name) if callable(save) else run_ok(["sh", "-c", save.format(name)])
-        before = set(os.listdir())
         status, out = run([tilepatch, *GAME, "-o", name + ".d88", name])
-        got = (kind(name), status, out.decode().splitlines())
+        kind = tuple(read(name)[i] for i in (25, 24, 28)) if name.endswith(".png") else None  # from the IHDR
+        got = (kind, status, out.decode().splitlines())
         if isinstance(want, str):
             ok = got[1:] == (1, [f"error: check_bitmap_header() - {want}", "error: read_bitmap() - can't read "
-                                 "bitmap header", f"error: read bitmap '{name}'"]) and set(os.listdir()) == before
+                                 "bitmap header", f"error: read bitmap '{name}'"])
         else:
             Path(name + ".bmp").write_bytes(bmp24(pixels(name)))
             run_ok([tilepatch, *GAME, "-o", name + ".bmp.d88", name + ".bmp"])
@@ -133,13 +112,12 @@ def sectors(disk):
 
 def check_floptool(tilepatch):
     """Each disk tilepatch saves, identified as D88 and read sector by sector as it is laid out."""
-    run_ok([tilepatch, "-t", "v", "-d", "kq-vesto.d88", "-o", "vesto.d88", "sheet.bmp"])
     run_ok([tilepatch, *GAME, "-o", "game.d88", "sheet.bmp"])
-    disks, game = [read("vesto.d88")], read("game.d88")
+    disks, game = [], read("game.d88")
     while game:
         size = struct.unpack_from("<I", game, 0x1C)[0]
         disks, game = disks + [game[:size]], game[size:]
-    failures = len(disks) != 6
+    failures = len(disks) != 5
     for i, disk in enumerate(disks):
         Path("disk.d88").write_bytes(disk)
         found = run_ok(["floptool", "identify", "disk.d88"]).decode()
@@ -153,8 +131,7 @@ def check_floptool(tilepatch):
 def main():
     tool, make_samples, tiledump, tilepatch = sys.argv[1:5]
     why = [unusable(name) for name in (["floptool"] if tool == "floptool" else TOOLS[tool][0])]
-    if tool == "pillow" and Image is None:
-        why.append(f"no Pillow for {sys.executable}")
+    why += [f"no Pillow for {sys.executable}"] if tool == "pillow" and Image is None else []
     if any(why):
         sys.exit(print(f"SKIP: {'; '.join(filter(None, why))}") or 77)
     with tempfile.TemporaryDirectory() as workdir:

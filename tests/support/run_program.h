@@ -34,8 +34,7 @@ std::string captured(const std::function<void()>& fn);
 using Outcome = std::pair<int, std::string>;
 Outcome outcome(const std::function<int()>& fn);
 
-// fn's result (its low byte) from a child process whose files cannot grow
-// past 10000 bytes: a write beyond fails as on a full disk.
+// fn's result (low byte) in a child process whose files cannot grow past 10000 bytes, as on a full disk.
 int with_file_limit(const std::function<int()>& fn);
 
 struct RunResult {
@@ -45,17 +44,17 @@ struct RunResult {
 RunResult run_program(const std::string& exe, std::vector<std::string> args, const std::string& dir,
                       const std::string& input = "");
 
-// A run of exe in dir as a table row; an out that begins with "..." is the end of what is printed.
+// A run of exe in dir as a table row; an out that begins with "..." is the end of what is printed. A
+// failed run must leave dir as it was.
 struct Run {
   std::vector<std::string> args;
   int status;
   std::string out;
   std::string input = "";
 };
-// Checks each row; a failed run must leave dir as it was.
 void check_runs(const std::string& exe, const std::string& dir, const std::vector<Run>& runs);
 
-// A character device of the test's own in dir (mknod, so root only): "full"
-// refuses every write, "null" takes every write; "" when it cannot be made.
+// A character device of the test's own in dir (mknod, root only): "full" refuses every write, "null" takes
+// them all; "" when it cannot be made.
 std::string device_node(const TempDir& dir, const std::string& kind);
 bool is_char_device(const std::string& path);  // also after a run: nothing replaced it
