@@ -17,8 +17,7 @@
 
 namespace {
 
-// Every allocation of this executable passes one counter: malloc and free are
-// wrapped at link time, and operator new and delete go through them.
+// Every allocation passes one counter: malloc and free are wrapped at link time, operator new and delete use them.
 extern "C" void* __real_malloc(std::size_t size);
 extern "C" void __real_free(void* block);
 long countdown = 0;       // the allocation to refuse, counted down; 0: none
@@ -129,8 +128,7 @@ TEST(Faults, Walks) {
                   "write error '" + output + "'\nerror: write d88 image '" + output + "'\n");
     EXPECT_EQ(read_file(game), image);
   }
-  // d88info writes no file; it ends with 1 unless only the tally of sector
-  // sizes could not be made.
+  // d88info writes no file; it ends with 1 unless only the tally of sector sizes could not be made.
   std::vector<std::string> report = {"d88info", game};
   std::vector<char*> argv = argv_of(report);
   walk([&] { return d88info::d88info_main(2, argv.data()); }, "memory exhaust", [](bool refused, const Outcome& got) {
@@ -141,7 +139,9 @@ TEST(Faults, Walks) {
   ScopedDiskImage loaded, written;  // the former emptied after a failure
   ASSERT_EQ(read_d88_image_from_file(&written.image, game.c_str()), 2);
   const uint8_t records[3] = {7, 1, 200}, size_codes[3] = {1, 2, 3};
-  const std::vector<uint8_t> pixels(SHAPE_SHEET_BYTES, 5);
+  const std::vector<uint8_t> px(SHAPE_SHEET_BYTES, 5);
+  std::unique_ptr<uint8_t[]> bytes;
+  int32_t length = 0;
   BitmapInfo info;
   std::FILE *bmp = std::fopen((dir / "sheet.bmp").c_str(), "rb"), *png = std::tmpfile();
   uint8_t *palette = nullptr, *target = nullptr;
@@ -161,20 +161,15 @@ TEST(Faults, Walks) {
          const bool made = disk && create_d88_custom_sectors(0, 0, records, size_codes, 3, 0);
          return free_d88_disk(disk, 1), free_d88_image(image, 1), made ? 0 : -1;
        }, -1, 0, d88},
-      {[&] {
-         std::unique_ptr<uint8_t[]> bytes;
-         int32_t length = 0;
-         return write_d88_image_to_buffer(&written.image, &bytes, &length);
-       }, -1, 0, d88},
+      {[&] { return write_d88_image_to_buffer(&written.image, &bytes, &length); }, -1, 0, d88},
       {[&] { return std::rewind(bmp), read_bitmap(bmp, &info, &palette, &target, 0); }, -2, 0, bitmap},
-      {[&] { return std::rewind(png), bitmap::write_png(png, 256, 256, 4, shape_palette, pixels.data()); }, -2, 0,
-       bitmap},
+      {[&] { return std::rewind(png), bitmap::write_png(png, 256, 256, 4, shape_palette, px.data()); }, -2, 0, bitmap},
       {[&] { return read_png(png); }, -2, 0, bitmap}};
   for (const auto& o : ops) {
     const auto op = [&] {
       const int result = o.op();
       free_bitmap_buffer(std::exchange(palette, nullptr)), free_bitmap_buffer(std::exchange(target, nullptr));
-      return free_d88_image(&loaded.image, 0), result;
+      return free_d88_image(&loaded.image, 0), bytes.reset(), result;
     };
     walk(op, o.line, [&](bool refused, const Outcome& got) { EXPECT_EQ(got.first, refused ? o.refused : o.done); });
   }

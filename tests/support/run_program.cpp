@@ -17,7 +17,6 @@
 
 namespace {
 
-// The text in single quotes for the shell.
 std::string quoted(const std::string& text) {
   std::string out = "'";
   for (char c : text) out += c == '\'' ? "'\\''" : std::string(1, c);
