@@ -13,14 +13,15 @@ namespace {
 TEST(D88info, ReportsEachDiskAndHowToPassIndexes) {
   TempDir dir;
   ASSERT_EQ(run_program(MAKE_SAMPLES_EXE, {dir.path()}, "/").status, 0);
+  write_file(dir / "tiny.d88", "too short for a disk");
   check_runs(D88INFO_EXE, dir.path(), {
-      {{"kq-vesto.d88"}, 0, "kq-vesto.d88: 1 disk\n\ndisk 0  \"KQ VESTO\"\n  write protect   no\n"
-                            "  media type      2D (0x00)\n  disk size       348848 bytes\n  tracks          80\n"
-                            "  sectors         1280\n  sector sizes    256 x 1280\n"
-                            "  shapes 0-127    ok (zorvan/far haven)\n"
-                            "  shapes 128-255  ok (kelmorane/vesto/duskhollow)\n\n"
-                            "hint: one disk, index 0, the default: no index to pass\n"},
+      {{"kq-vesto.d88"}, 0,
+       "kq-vesto.d88: 1 disk\n\ndisk 0  \"KQ VESTO\"\n  write protect   no\n  media type      2D (0x00)\n"
+       "  disk size       348848 bytes\n  tracks          80\n  sectors         1280\n  sector sizes    256 x 1280\n"
+       "  shapes 0-127    ok (zorvan/far haven)\n  shapes 128-255  ok (kelmorane/vesto/duskhollow)\n\n"
+       "hint: one disk, index 0, the default: no index to pass\n"},
       {{}, 1, "no disk image filename\n"}, {{"--", "a"}, 1, "unknown option '--'\n"},
+      {{"tiny.d88"}, 1, "...ignored\nerror: no disk found in 'tiny.d88'\n"},
       {{"a.d88", "-?"}, 1, "...option: -? |--help          print usage\nsupported disk image format is *.D88 only\n"},
   });
   // The disks (made by the builder, or empty for -1) as one file, after change.
@@ -40,7 +41,7 @@ TEST(D88info, ReportsEachDiskAndHowToPassIndexes) {
     find_d88_sector(d[1], 0x1C, 1, 9)->n = 2;
     find_d88_sector(d[2], 0x1D, 0, 1)->size = 128;
     d[2]->write_protect = 0x10;
-    std::memcpy(d[2]->name, "2HD\tSHORT \"\\\x7F~\x1F", 16);
+    std::memcpy(d[2]->name, "2HD\tSHORT \"\\\x7F~\x1FXY", 17);  // 16 bytes shown, no NUL
   });
   write_image("misc.d88", {1, -1, 0, 0, 0}, [](Disk** d) {
     std::memcpy(d[0]->name, "   ", 4);
@@ -50,9 +51,8 @@ TEST(D88info, ReportsEachDiskAndHowToPassIndexes) {
   write_image("upper.d88", {1, 1});
   write_image("four.d88", {0, 0, 0, 0});
   write_image("lower.d88", {0, 0}, [](Disk** d) { d[0]->tracks[0x1D * 2].sectors[0].n = 3, d[1]->tracks[0x1D * 2] = {}; });
-  write_file(dir / "tiny.d88", "too short for a disk");
   const RunResult r = run_program(D88INFO_EXE, {"kq-game.d88", "odd.d88", "missing.d88", "misc.d88", "it's one.d88",
-                                                "upper.d88", "lower.d88", "tiny.d88", "four.d88"}, dir.path());
+                                                "upper.d88", "lower.d88", "four.d88"}, dir.path());
   EXPECT_EQ(r.status, 1);
   size_t at = 0;
   for (const char* line : {
@@ -63,18 +63,17 @@ TEST(D88info, ReportsEachDiskAndHowToPassIndexes) {
            "      tilepatch -D: zorvan, kelmorane, vesto, duskhollow, far haven\n\n",
            "odd.d88: 3 disks\n", "  shapes 0-127    missing sector 21/00/05 (zorvan/far haven)\n",
            "  shapes 128-255  bad sector 1C/01/09: size code 2, 256 bytes (kelmorane/vesto/duskhollow)\n",
-           "disk 2  \"2HD\\x09SHORT \\x22\\x5C\\x7F~\\x1F\"\n  write protect   yes\n  media type      2HD (0x20)\n",
+           "disk 2  \"2HD\\x09SHORT \\x22\\x5C\\x7F~\\x1FX\"\n  write protect   yes\n  media type      2HD (0x20)\n",
            "  sector sizes    128 x 1, 256 x 4003\n",
            // Shapes 0-127 first readable on disk 1, 128-255 on disk 0.
            "        tiledump -D odd.d88 1 0 shapes.bmp\n      tiledump -D: the disk of shapes 0-127, then that of "
            "128-255\n\n",
            "error: read d88 image 'missing.d88'\n\n", "misc.d88: 5 disks\n\ndisk 0  \"\"\n", "  media type      2DD (0x10)\n",
-           "  tracks          0\n  sectors         0\n  sector sizes    none\n",
+           "disk 1  \"\"\n", "  tracks          0\n  sectors         0\n  sector sizes    none\n",
            "  sector sizes    1 x 1, 2 x 1, 3 x 1, 4 x 1, and 2 other sizes\n",
            "        tiledump -D misc.d88 2 3 shapes.bmp\n      tiledump -D: the disk",
            "        tiledump -D 'it'\\''s one.d88' 0 0 shapes.bmp\n",
            "      no disk here has readable shapes 0-127\n", "      no disk here has readable shapes 128-255\n",
-           "error: no disk found in 'tiny.d88'\n",
            // The game's shapes, yet not its five disks: no tilepatch -D.
            "        tiledump -D four.d88 0 1 shapes.bmp\n      tiledump -D: the disk"}) {
     at = r.out.find(line, at);

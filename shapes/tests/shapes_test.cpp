@@ -11,15 +11,6 @@
 
 namespace {
 
-// Cylinders 0 to 39, heads 0 and 1, records 1 to 16 of 256 bytes of fill.
-std::unique_ptr<Disk> make_disk(uint8_t fill) {
-  std::unique_ptr<Disk> disk(create_d88_disk("", 0));
-  for (Track& track : disk->tracks) {
-    for (int i = 0; i < track.count; ++i) std::memset(track.sectors[i].data.get(), fill, 256);
-  }
-  return disk;
-}
-
 uint8_t* data(Disk* disk, int c, int h, int r) { return find_d88_sector(disk, c, h, r)->data.get(); }
 int px(int shape, int x, int y) { return ((shape / 16) * 16 + y) * 256 + (shape % 16) * 16 + x; }
 
@@ -44,7 +35,10 @@ TEST(Shapes, EachPixelInItsPlace) {
       {0, 1, 3, 1, 0x20, 1, 0x10, 6, 0x20}, {1, 0, 0, 8, 0x20, 1, 0x10, 96, 0}};
   auto sheet = std::make_unique<ShapeSheet>();
   for (const auto& p : pixels) sheet->pixels[px(p.shape, p.x, p.row)] = static_cast<uint8_t>(p.colour);
-  auto disk = make_disk(0);
+  std::unique_ptr<Disk> disk(create_d88_disk("", 0));  // records 1 to 16 of 256 bytes, cleared here
+  for (Track& t : disk->tracks) {
+    for (int i = 0; i < t.count; ++i) std::memset(t.sectors[i].data.get(), 0, 256);
+  }
   // Quiet, as the verbose flag is off until someone sets it.
   ASSERT_EQ(outcome([&] { return change_shape_data(sheet.get(), disk.get(), &upper_shape_range); }), Outcome(0, ""));
   const std::string head = "20/01/10 - 22/00/08\n[20/01/10]\n00000000 : ";
@@ -82,7 +76,7 @@ TEST(Shapes, UnusableSectorFails) {
       [](Sector& s) { s.size = 255, s.data = std::make_unique<uint8_t[]>(255); }, [](Sector& s) { s.data.reset(); }};
   const Outcome error(-1, "error: read d88 image 21/00/01\n");
   for (const auto& fault : faults) {
-    auto disk = make_disk(0x5A);
+    std::unique_ptr<Disk> disk(create_d88_disk("", 0));  // every byte 0xE5
     fault(*find_d88_sector(disk.get(), 0x21, 0, 1));
     const auto check = [&] { return shapes::check_shape_sectors(disk.get(), &lower_shape_range, nullptr, nullptr, nullptr); };
     EXPECT_EQ(run(true, check), Outcome(-1, ""));
@@ -90,7 +84,7 @@ TEST(Shapes, UnusableSectorFails) {
     EXPECT_EQ(outcome([&] { return draw_shapes(sheet.get(), disk.get(), &lower_shape_range); }), error);
     std::memset(sheet->pixels, 7, SHAPE_SHEET_BYTES);
     EXPECT_EQ(outcome([&] { return change_shape_data(sheet.get(), disk.get(), &lower_shape_range); }), error);
-    EXPECT_EQ(Bytes({data(disk.get(), 0x20, 1, 0x10)[0], data(disk.get(), 0x21, 0, 2)[0]}), Bytes({0xFF, 0x5A}));
+    EXPECT_EQ(Bytes({data(disk.get(), 0x20, 1, 0x10)[0], data(disk.get(), 0x21, 0, 2)[0]}), Bytes({0xFF, 0xE5}));
     const ShapeRange one_sector = {0, 127, 0x20, 1, 0x10, 0x20, 1, 0x10}, none = {5, 4, 0, 9, 9, 0, 9, 9};
     EXPECT_EQ(draw_shapes(sheet.get(), disk.get(), &one_sector) + draw_shapes(sheet.get(), disk.get(), &none), 0);
   }
