@@ -116,7 +116,7 @@ TEST(Faults, Walks) {
   TempDir dir;
   const std::string game = dir / "game.d88", output = dir / "game.NEW.d88";
   write_shape_disks(game);
-  const std::string image = read_file(game);
+  const std::string original = read_file(game);
   for (const auto& [name, full] : {std::pair("sheet.bmp", "error: write_bitmap() - can't write bitmap data\n"),
                                    std::pair("sheet.png", "error: write_png() - can't write data\n")}) {
     const std::string bitmap = dir / name;
@@ -126,7 +126,7 @@ TEST(Faults, Walks) {
     check_program(tilepatch::tilepatch_main,
                   {"tilepatch", "--verbose", "--overwrite", "-t", "k", "-i", "1", "-d", game, bitmap}, output,
                   "write error '" + output + "'\nerror: write d88 image '" + output + "'\n");
-    EXPECT_EQ(read_file(game), image);
+    EXPECT_EQ(read_file(game), original);
   }
   // d88info writes no file; it ends with 1 unless only the tally of sector sizes could not be made.
   std::vector<std::string> report = {"d88info", game};
@@ -149,22 +149,22 @@ TEST(Faults, Walks) {
     std::fseek(f, bitmap::PNG_SIGNATURE_SIZE, SEEK_SET);
     return bitmap::read_png(f, "p.png", 256, rows, &target);
   };
-  const char *d88 = "\nmemory exhaust!\n", *bitmap = "\nerror: memory exhaust!\n";  // whole lines
+  const char *d88_oom = "\nmemory exhaust!\n", *bmp_oom = "\nerror: memory exhaust!\n";  // a refusal's whole line
   const struct { std::function<int()> op; int refused, done; const char* line; } ops[] = {
       {[&] {
          const int disks = read_d88_image_from_file(&loaded.image, game.c_str());
          return disks * 10 + (loaded.image.first != nullptr);
-       }, -10, 21, d88},
+       }, -10, 21, d88_oom},
       {[&] {
          DiskImage* image = create_d88_image();
          Disk* disk = image ? create_d88_disk("BLANK", 9) : nullptr;
          const bool made = disk && create_d88_custom_sectors(0, 0, records, size_codes, 3, 0);
          return free_d88_disk(disk, 1), free_d88_image(image, 1), made ? 0 : -1;
-       }, -1, 0, d88},
-      {[&] { return write_d88_image_to_buffer(&written.image, &bytes, &length); }, -1, 0, d88},
-      {[&] { return std::rewind(bmp), read_bitmap(bmp, &info, &palette, &target, 0); }, -2, 0, bitmap},
-      {[&] { return std::rewind(png), bitmap::write_png(png, 256, 256, 4, shape_palette, px.data()); }, -2, 0, bitmap},
-      {[&] { return read_png(png); }, -2, 0, bitmap}};
+       }, -1, 0, d88_oom},
+      {[&] { return write_d88_image_to_buffer(&written.image, &bytes, &length); }, -1, 0, d88_oom},
+      {[&] { return std::rewind(bmp), read_bitmap(bmp, &info, &palette, &target, 0); }, -2, 0, bmp_oom},
+      {[&] { return std::rewind(png), bitmap::write_png(png, 256, 256, 4, shape_palette, px.data()); }, -2, 0, bmp_oom},
+      {[&] { return read_png(png); }, -2, 0, bmp_oom}};
   for (const auto& o : ops) {
     const auto op = [&] {
       const int result = o.op();

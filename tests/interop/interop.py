@@ -1,7 +1,7 @@
 """usage: interop.py TOOL MAKE_SAMPLES TILEDUMP TILEPATCH. An image tool reads the dumped sheet in its palette colours
 and saves BMPs and PNGs that tilepatch refuses by design or loads as a 24-bit BMP of the pixels the tool reads back;
-floptool reads tilepatch's D88 sectors as laid out. Skipped, with the reason, when a program is missing or not the
-tool (the first of its name on the PATH)."""
+floptool reads tilepatch's D88 sectors as laid out. Skipped, with the reason, when a program (the first of its name
+on the PATH) is missing or not the expected tool."""
 
 import importlib, importlib.util, os, struct, subprocess, sys, tempfile
 from pathlib import Path
