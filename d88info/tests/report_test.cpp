@@ -14,15 +14,15 @@ TEST(D88info, ReportsEachDiskAndHowToPassIndexes) {
   TempDir dir;
   ASSERT_EQ(run_program(MAKE_SAMPLES_EXE, {dir.path()}, "/").status, 0);
   write_file(dir / "tiny.d88", "too short for a disk");
+  const std::string usage = "...option: -? |--help          print usage\nsupported disk image format is *.D88 only\n";
   check_runs(D88INFO_EXE, dir.path(), {
       {{"kq-vesto.d88"}, 0,
        "kq-vesto.d88: 1 disk\n\ndisk 0  \"KQ VESTO\"\n  write protect   no\n  media type      2D (0x00)\n"
        "  disk size       348848 bytes\n  tracks          80\n  sectors         1280\n  sector sizes    256 x 1280\n"
        "  shapes 0-127    ok (zorvan/far haven)\n  shapes 128-255  ok (kelmorane/vesto/duskhollow)\n\n"
        "hint: one disk, index 0, the default: no index to pass\n"},
-      {{}, 1, "no disk image filename\n"}, {{"--", "a"}, 1, "unknown option '--'\n"},
-      {{"tiny.d88"}, 1, "...ignored\nerror: no disk found in 'tiny.d88'\n"},
-      {{"a.d88", "-?"}, 1, "...option: -? |--help          print usage\nsupported disk image format is *.D88 only\n"},
+      {{}, 1, "no disk image filename\n"}, {{"--", "a"}, 1, "unknown option '--'\n"}, {{"a.d88", "-?"}, 1, usage},
+      {{"--help"}, 1, usage}, {{"tiny.d88"}, 1, "...ignored\nerror: no disk found in 'tiny.d88'\n"},
   });
   // The disks (made by the builder, or empty for -1) as one file, after change.
   const auto write_image = [&](const std::string& name, const std::vector<int>& formats, void (*change)(Disk**) = nullptr) {
