@@ -146,7 +146,7 @@ TEST(OutputFile, LinksAreFollowedAndFailuresLeaveNothing) {
   for (const char* name : {"link", "chain", "long", "a"}) EXPECT_EQ(write_whole(dir / name, "new"), 0) << name;
   EXPECT_EQ(read_file(dir / "real") + read_file(dir / "sub/made") + read_file(dir / deep + "/far") + read_file(dir / "a") +
                 "|" + read_file(dir / "b"), "newnewnewnew|old");
-  EXPECT_EQ(std::tuple(write_whole(dir / "no/such", ""), write_whole(dir / "sub", ""), write_whole("", ""),
+  EXPECT_EQ(std::tuple(write_whole(dir / "no/such", "", dir / "real"), write_whole(dir / "sub", ""), write_whole("", ""),
                        common::OutputFile().open((dir / "loop").c_str()), common::OutputFile().open(nullptr),
                        common::OutputFile().commit()), std::tuple(-1, -1, -1, -1, -1, -1));
   EXPECT_EQ(std::pair(write_whole(dir / "hops/39", "new"), write_whole(dir / "hops/40", "")), std::pair(0, -1));

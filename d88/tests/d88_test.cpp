@@ -84,6 +84,7 @@ TEST(D88, ReadsStrictlyAndLaysOutAgain) {
        {1, "", text(raw_disk("D", 688, {{0, t0}, {1, t1}, {3, t2}}))}},
       {with(p, 0x5E0 + 4, 0x1234, 2) + Bytes(687, 1), {1, "data size too short ... garbage? ... ignored\n", text(p)}},
       // Refusals, each with its chain of lines.
+      {p + with(p, 0x1C, 671), {-1, "illegal data: [DISK] disk size = 0x0000029F\nread disk 2 error\n", ""}},
       {with(p, 0x1A, 1, 1), refused("illegal data: [DISK] write protect flag = 0x01\n")},
       {with(p, 0x1B, 0x30, 1), refused("illegal data: [DISK] disk type = 0x30\n")},
       {with(p, 0x20, 0x6F0), refused("illegal data: [DISK] track 0 offset = 0x000006F0\n")},
@@ -232,8 +233,9 @@ TEST(D88, BuildsFormattedDisksAndSectors) {
               formats[f]);
     EXPECT_EQ(std::string(disk->name, 17), std::string("ABC             \0", 17));
   }
-  const uint8_t codes[2] = {1, 3}, bad_codes[2] = {7, 1};
-  EXPECT_EQ(describe(create_d88_custom_sectors(0x51, 0x80, nullptr, codes, 1, 0x40)[0]), "51/80/01 n1 c1 d40 256 E5..E5");
+  const uint8_t codes[2] = {6, 7}, bad_codes[2] = {7, 1};  // only as many codes as records are looked at
+  EXPECT_EQ(describe(create_d88_sectors(0x51, 0x81, 255, 1, 1, 0x40)[0]), "51/81/FF n1 c1 d40 256 E5..E5");
+  EXPECT_EQ(describe(create_d88_custom_sectors(0x51, 0x80, nullptr, codes, 1, 0x40)[0]), "51/80/01 n6 c1 d40 8192 E5..E5");
   // Refused: formats -1 and 10; a cylinder past 0x51, heads 2 and 0x82, size codes 0 and 7, no records, density
   // 0x20; the same for records of their own, no size codes, and a size code past 6 among them.
   const std::string is = ": illegal parameter\n", d = "create_d88_disk" + is, s = "create_d88_sectors" + is;
@@ -243,9 +245,9 @@ TEST(D88, BuildsFormattedDisksAndSectors) {
                                            !create_d88_sectors(0x52, 0, 1, 1, 1, 0), !create_d88_sectors(0, 2, 1, 1, 1, 0),
                                            !create_d88_sectors(0, 0x82, 1, 1, 1, 0), !create_d88_sectors(0, 0, 1, 0, 1, 0),
                                            !create_d88_sectors(0, 0, 1, 7, 1, 0), !create_d88_sectors(0, 0, 1, 1, 0, 0),
-                                           !create_d88_sectors(0, 0, 1, 1, 1, 0x20), !custom(0x52, 0, nullptr, codes, 2, 0),
-                                           !custom(0, 2, nullptr, codes, 2, 0), !custom(0, 0, nullptr, nullptr, 2, 0),
-                                           !custom(0, 0, nullptr, codes, 0, 0), !custom(0, 0, nullptr, codes, 2, 0x20),
+                                           !create_d88_sectors(0, 0, 1, 1, 1, 0x20), !custom(0x52, 0, nullptr, codes, 1, 0),
+                                           !custom(0, 2, nullptr, codes, 1, 0), !custom(0, 0, nullptr, nullptr, 1, 0),
+                                           !custom(0, 0, nullptr, codes, 0, 0), !custom(0, 0, nullptr, codes, 1, 0x20),
                                            !custom(0, 0, nullptr, bad_codes, 2, 0)} == std::vector<bool>(15, true))),
             Outcome(1, lines));
 }
