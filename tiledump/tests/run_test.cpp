@@ -69,9 +69,10 @@ TEST(Tiledump, FailuresAndQuestions) {
   check_runs(TILEDUMP_EXE, dir.path(), {
       {{}, 1, "no output bitmap filename\n"}, {{"--index2"}, 1, index + "\n"},
       {{"-d1"}, 1, none + " (" + lower + " disk)\n"}, {{"--disk2"}, 1, none + " (" + upper + " disk)\n"},
-      {{"-D"}, 1, none + "\n"}, {{"-D", "g.d88", "0"}, 1, index + " of " + upper + " disk\n"},
+      {{"-D"}, 1, none + "\n"}, {{"-D", "g.d88"}, 1, index + " of " + lower + " disk\n"},
+      {{"-D", "g.d88", "0"}, 1, index + " of " + upper + " disk\n"}, {{"-x", "--help"}, 1, "unknown option '-x'\n"},
       {{"-D", "g.d88", "0", "-", "o.bmp"}, 1, "error: illegal image index '-'\n"},  // an argument, not an option
-      {{"-x", "--help"}, 1, "unknown option '-x'\n"}, {{"a.bmp", "b.bmp"}, 1, "unneeded parameter 'b.bmp'\n"},
+      {{"a.bmp", "b.bmp"}, 1, "unneeded parameter 'b.bmp'\n"},
       {{"-D", "kq-game.d88", "5", "1", "o.bmp"}, 1, "error: illegal image index: 'kq-game.d88':5\n"},
       {{"-D", "kq-game.d88", "0", "-1", "o.bmp"}, 1, "error: illegal image index: 'kq-game.d88':-1\n"},
       {{"-d1", "absent.d88", "o.bmp"}, 1, "open error 'absent.d88'\nerror: read d88 image 'absent.d88'\n"},
@@ -90,8 +91,7 @@ TEST(Tiledump, FailuresAndQuestions) {
   // without columns or rows is a bitmap like any other.
   const std::vector<uint8_t> zeros(1024);  // pixels and palette
   const struct { const char* name; int w, h, bits, result; } writes[] = {
-      {"o.bmp", -1, 2, 4, -1}, {"o.bmp", 2, -1, 4, -1}, {"o.bmp", 0, 0, 24, 0}, {"o.png", 2, 2, 24, -1},
-      {"o.png", 2, 2, 8, 0}};
+      {"b", -1, 2, 4, -1}, {"b", 2, -1, 4, -1}, {"b", 0, 0, 24, 0}, {"p.png", 2, 2, 24, -1}, {"p.png", 2, 2, 8, 0}};
   for (const auto& c : writes) {
     const std::string path = dir / c.name;
     const auto write = [&] { return tiledump::write_bitmap_file(path.c_str(), c.w, c.h, zeros.data(), zeros.data(),
