@@ -12,7 +12,6 @@
 namespace {
 
 uint8_t* data(Disk* disk, int c, int h, int r) { return find_d88_sector(disk, c, h, r)->data.get(); }
-int px(int shape, int x, int y) { return ((shape / 16) * 16 + y) * 256 + (shape % 16) * 16 + x; }
 
 // A codec call's result and what it printed, verbose or not.
 Outcome run(bool verbose, const std::function<int()>& call) {
@@ -34,7 +33,7 @@ TEST(Shapes, EachPixelInItsPlace) {
       {0, 13, 0, 2, 0x20, 1, 0x10, 33, 0x10}, {0, 6, 1, 1, 0x20, 1, 0x10, 2, 0x04}, {0, 15, 2, 1, 0x20, 1, 0x10, 5, 0x01},
       {0, 1, 3, 1, 0x20, 1, 0x10, 6, 0x20}, {1, 0, 0, 8, 0x20, 1, 0x10, 96, 0}};
   auto sheet = std::make_unique<ShapeSheet>();
-  for (const auto& p : pixels) sheet->pixels[px(p.shape, p.x, p.row)] = static_cast<uint8_t>(p.colour);
+  for (const auto& p : pixels) sheet->pixels[(p.shape / 16 * 16 + p.row) * 256 + p.shape % 16 * 16 + p.x] = uint8_t(p.colour);
   std::unique_ptr<Disk> disk(create_d88_disk("", 0));  // records 1 to 16 of 256 bytes, cleared here
   for (Track& t : disk->tracks) {
     for (int i = 0; i < t.count; ++i) std::memset(t.sectors[i].data.get(), 0, 256);
