@@ -10,18 +10,17 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
 namespace {
 
-// Everything in the file, from its start.
-std::string contents(std::FILE* file) { return read_file("/proc/self/fd/" + std::to_string(::fileno(file))); }
-
-int wait_status(pid_t pid) {
-  int status = 0;
-  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+std::string quoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? "'\\''" : std::string(1, c);
+  return out + "'";
 }
 
 }  // namespace
@@ -38,8 +37,7 @@ Bytes operator+(Bytes a, const Bytes& b) {
 
 TempDir::TempDir() {
   char name[] = "/tmp/shapetools_test.XXXXXX";
-  if (::mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = name;
+  path_ = ::mkdtemp(name) != nullptr ? name : throw std::runtime_error("mkdtemp failed");
 }
 
 TempDir::~TempDir() {
@@ -48,13 +46,10 @@ TempDir::~TempDir() {
 }
 
 std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
-void write_file(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+void write_file(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::vector<std::string> list_dir(const std::string& path) {
   std::vector<std::string> names;
@@ -64,18 +59,13 @@ std::vector<std::string> list_dir(const std::string& path) {
 }
 
 std::string captured(const std::function<void()>& fn) {
-  struct Restore {  // also when fn throws, so that the test's report is seen
-    int saved;
-    ~Restore() { std::fflush(stdout), ::dup2(saved, 1), ::close(saved); }
-  };
   std::fflush(stdout);
   std::FILE* file = std::tmpfile();
-  {
-    const Restore restore{::dup(1)};
-    ::dup2(::fileno(file), 1);
-    fn();
-  }
-  const std::string text = contents(file);
+  const int saved = ::dup(1);
+  ::dup2(::fileno(file), 1);
+  fn();
+  std::fflush(stdout), ::dup2(saved, 1), ::close(saved);
+  const std::string text = read_file("/proc/self/fd/" + std::to_string(::fileno(file)));
   return std::fclose(file), text;
 }
 
@@ -96,29 +86,18 @@ int with_file_limit(const std::function<int()>& fn) {
     std::fflush(stdout);
     ::_exit(result & 0xFF);
   }
-  return wait_status(pid);
+  int status = 0;
+  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 RunResult run_program(const std::string& exe, std::vector<std::string> args, const std::string& dir,
                       const std::string& input) {
-  std::FILE *in = std::tmpfile(), *out = std::tmpfile();
-  std::fwrite(input.data(), 1, input.size(), in);
-  std::fflush(in);
-  std::rewind(in);
-  args.insert(args.begin(), exe);
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(::fileno(in), 0), ::dup2(::fileno(out), 1), ::dup2(::fileno(out), 2);
-    if (::chdir(dir.c_str()) == 0) ::execv(exe.c_str(), argv.data());
-    ::_exit(127);
-  }
-  const RunResult result = {wait_status(pid), contents(out)};
-  std::fclose(in);
-  std::fclose(out);
-  return result;
+  const TempDir io;
+  write_file(io / "in", input);
+  std::string command = "cd " + quoted(dir) + " && exec " + quoted(exe);
+  for (const std::string& arg : args) command += " " + quoted(arg);
+  const int status = std::system((command + " <" + quoted(io / "in") + " >" + quoted(io / "out") + " 2>&1").c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(io / "out")};
 }
 
 void check_runs(const std::string& exe, const std::string& dir, const std::vector<Run>& runs) {

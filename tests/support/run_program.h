@@ -1,6 +1,5 @@
-// What every test shares: byte strings, temporary folders and whole files,
-// standard output captured from a call or from a program, runs under a file
-// size limit, and device nodes of the test's own.
+// What the tests share: byte strings, temporary folders and files, standard
+// output captured from a call or a program, and device nodes of their own.
 #pragma once
 
 #include <cstdint>
@@ -30,37 +29,32 @@ std::string read_file(const std::string& path);  // "" when missing
 void write_file(const std::string& path, const std::string& bytes);
 std::vector<std::string> list_dir(const std::string& path);  // sorted names
 
-// What fn wrote to standard output (descriptor 1, so children's too).
+// What fn wrote to descriptor 1 (so children's output too); a call's result and what it printed.
 std::string captured(const std::function<void()>& fn);
-
-// A call's result and what it printed.
 using Outcome = std::pair<int, std::string>;
 Outcome outcome(const std::function<int()>& fn);
 
-// fn's result (its low byte) from a child process whose files cannot grow
-// past 10000 bytes: a write beyond fails as on a full disk.
+// fn's result (low byte) in a child process whose files cannot grow past 10000 bytes, as on a full disk.
 int with_file_limit(const std::function<int()>& fn);
 
 struct RunResult {
-  int status = -1;  // as the shell sees it; -1 when killed
-  std::string out;  // standard output and error: the programs write nothing to the latter
+  int status = -1;  // the exit status; -1 when killed
+  std::string out;  // standard output and error together
 };
 RunResult run_program(const std::string& exe, std::vector<std::string> args, const std::string& dir,
                       const std::string& input = "");
 
-// One run of a program as a table row. An out that begins with "..." is
-// matched against the end of what is printed only.
+// A run of exe in dir as a table row; an out that begins with "..." is the end of what is printed. A
+// failed run must leave dir as it was.
 struct Run {
   std::vector<std::string> args;
   int status;
   std::string out;
   std::string input = "";
 };
-// Runs exe in dir for each row; a failed run must leave dir as it was.
 void check_runs(const std::string& exe, const std::string& dir, const std::vector<Run>& runs);
 
-// A character device of the test's own in dir, made with mknod (root only):
-// "full" refuses every write, "null" takes every write. Empty when it cannot
-// be made, and the caller skips. is_char_device tells that nothing replaced it.
+// A character device of the test's own in dir (mknod, root only): "full" refuses every write, "null" takes
+// them all; "" when it cannot be made.
 std::string device_node(const TempDir& dir, const std::string& kind);
-bool is_char_device(const std::string& path);
+bool is_char_device(const std::string& path);  // also after a run: nothing replaced it
