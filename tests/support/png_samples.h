@@ -12,13 +12,11 @@ std::string png_chunk(const std::string& type, const std::string& data);
 // The signature, IHDR, the given chunks as they stand, one IDAT holding the
 // deflated raw rows (each with its filter byte, pass after pass when
 // interlaced), then IEND.
-std::string png_file(uint32_t width, uint32_t height, int bit_depth,
-                     int colour_type, const std::string& raw,
+std::string png_file(uint32_t width, uint32_t height, int bit_depth, int colour_type, const std::string& raw,
                      const std::string& chunks = "", bool interlaced = false);
 
 struct BadPng {
-  std::string name;
-  std::string bytes;
+  std::string name, bytes;
   std::string reason;  // the reader's reason; empty for a wrong size
 };
 
