@@ -25,8 +25,7 @@ common::FilePtr stream_of(const Bytes& b = {}, bool pipe = false) {
 }
 
 Bytes bytes_of(std::FILE* f) {
-  std::fflush(f);
-  const std::string text = read_file("/proc/self/fd/" + std::to_string(::fileno(f)));
+  const std::string text = contents(f);
   return Bytes(text.begin(), text.end());
 }
 

@@ -35,9 +35,7 @@ TEST(Png, WrittenIndexesReadBackAsTheirPaletteColours) {
     for (size_t i = 0; i < indexes.size(); ++i) indexes[i] = uint8_t((i ^ i / 256) % (1 << depth));
     common::FilePtr f(std::tmpfile());
     ASSERT_EQ(write_png(f.get(), 256, 300, depth, palette.data(), indexes.data()), 0);
-    std::fflush(f.get());
-    const std::string file = read_file("/proc/self/fd/" + std::to_string(::fileno(f.get())));
-    const auto [got, bgr] = read(file);
+    const auto [got, bgr] = read(contents(f.get()));
     ASSERT_EQ(got, Outcome(0, ""));
     for (size_t i = 0; i < bgr.size(); ++i) ASSERT_EQ(bgr[i], palette[4 * indexes[i / 3] + i % 3]) << depth << " " << i;
   }

@@ -111,10 +111,6 @@ TEST(OutputFile, ReplacesTheTargetOnlyOnCommit) {
     ASSERT_EQ(during.size(), 2u);
     EXPECT_EQ(during[0].rfind(".old.", 0), 0u);  // hidden, beside the target
   }
-  // The temporary file's mode or its stream refused (fdopen asks for the flags): nothing left behind.
-  const auto refused = [&] { return closing([&] { return write_whole(target, ""); }); };
-  EXPECT_EQ(std::pair(refusing(SYS_fchmod, refused), refusing(SYS_fcntl, refused)), std::pair(255, 255));
-  EXPECT_EQ(std::pair(read_file(target), list_dir("s").size()), std::pair(std::string("old"), size_t{1}));
   // Nothing left open, of a file abandoned or committed, not even descriptor 0 (the directory's, synced last).
   EXPECT_EQ(with_file_limit([&] { ::close(0); return closing([&] { return write_whole(target, "new", target); }); }), 0);
   EXPECT_EQ(mode_of(target), 0751u);
@@ -122,7 +118,13 @@ TEST(OutputFile, ReplacesTheTargetOnlyOnCommit) {
   EXPECT_EQ(std::pair(write_whole("a", "a"), write_whole("b", "b")), std::pair(0, 0));
   ::umask(saved);
   EXPECT_EQ(std::pair(mode_of("a"), mode_of("b")), std::pair(0644u, 0644u));
+  // The temporary file's mode or its stream refused (fdopen asks for the flags): nothing left behind.
+  const auto refused = [&] { return closing([&] { return write_whole(target, ""); }); };
+  const std::pair results(refusing(SYS_fchmod, refused), refusing(SYS_fcntl, refused));
+  EXPECT_EQ(std::pair(read_file(target), list_dir("s").size()), std::pair(std::string("new"), size_t{1}));
   fs::current_path(here);
+  if (results.first == 99) GTEST_SKIP() << "no system-call filters here (seccomp)";
+  EXPECT_EQ(results, std::pair(255, 255));
 }
 
 // Links are followed to the file they lead to, made or not, and stay links;

@@ -62,12 +62,6 @@ void write_shape_disks(const std::string& path) {
   EXPECT_EQ(write_d88_image_to_file(&holder.image, path.c_str()), 0);
 }
 
-std::vector<char*> argv_of(std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  return argv.push_back(nullptr), argv;
-}
-
 // A program run over an existing output on a full disk, then with each allocation refused: status 1, its lines,
 // the output and the folder as they were; the last run, refused nothing, succeeds. args[1] is --verbose, for a
 // run before that the next ones, without it, must not take after.

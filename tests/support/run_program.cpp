@@ -58,6 +58,17 @@ std::vector<std::string> list_dir(const std::string& path) {
   return names;
 }
 
+std::string contents(std::FILE* f) {
+  std::fflush(f);
+  return read_file("/proc/self/fd/" + std::to_string(::fileno(f)));
+}
+
+std::vector<char*> argv_of(std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  return argv.push_back(nullptr), argv;
+}
+
 std::string captured(const std::function<void()>& fn) {
   std::fflush(stdout);
   std::FILE* file = std::tmpfile();
@@ -65,7 +76,7 @@ std::string captured(const std::function<void()>& fn) {
   ::dup2(::fileno(file), 1);
   fn();
   std::fflush(stdout), ::dup2(saved, 1), ::close(saved);
-  const std::string text = read_file("/proc/self/fd/" + std::to_string(::fileno(file)));
+  const std::string text = contents(file);
   return std::fclose(file), text;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ class TempDir {
 std::string read_file(const std::string& path);  // "" when missing
 void write_file(const std::string& path, const std::string& bytes);
 std::vector<std::string> list_dir(const std::string& path);  // sorted names
+std::string contents(std::FILE* f);  // all the stream holds, after a flush
+std::vector<char*> argv_of(std::vector<std::string>& args);  // as main gets them, ending in a null pointer
 
 // What fn wrote to descriptor 1 (so children's output too); a call's result and what it printed.
 std::string captured(const std::function<void()>& fn);

@@ -38,9 +38,7 @@ TEST(Tiledump, WritesTheShapesOfTheDisksNamed) {
   ASSERT_EQ(::chdir(dir.path().c_str()), 0);
   const auto dump = [](std::vector<std::string> args) {
     args.insert(args.begin(), {"tiledump", "--overwrite", "out.bmp"});
-    std::vector<char*> argv(args.size() + 1);  // ending in a null pointer, as main's does
-    for (size_t i = 0; i < args.size(); ++i) argv[i] = args[i].data();
-    return outcome([&] { return tiledump::tiledump_main(static_cast<int>(args.size()), argv.data()); });
+    return outcome([&] { return tiledump::tiledump_main(static_cast<int>(args.size()), argv_of(args).data()); });
   };
   EXPECT_EQ(dump({"--verbose"}).second.rfind("20/01/10 - 22/00/08\n[20/01/10]\n00000000 : ", 0), 0u);
   const std::string g = "kq-game.d88";
