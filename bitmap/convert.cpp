@@ -116,15 +116,12 @@ struct ColorBlock {
 // its end padded.
 ColorBlock make_block(const uint8_t* palette, int first, int count) {
   ColorBlock block;
-  std::fill(std::begin(block.blue), std::end(block.blue), kNowhere);
-  std::fill(std::begin(block.green), std::end(block.green), kNowhere);
-  std::fill(std::begin(block.red), std::end(block.red), kNowhere);
-  const int real = std::min(kBlock, count - first);
-  for (int i = 0; i < real; ++i) {
-    const uint8_t* entry = palette + 4 * (first + i);
-    block.blue[i] = entry[0];
-    block.green[i] = entry[1];
-    block.red[i] = entry[2];
+  for (int i = 0; i < kBlock; ++i) {
+    const bool real = first + i < count;
+    const int at = 4 * (first + i);
+    block.blue[i] = real ? palette[at] : kNowhere;
+    block.green[i] = real ? palette[at + 1] : kNowhere;
+    block.red[i] = real ? palette[at + 2] : kNowhere;
   }
   return block;
 }

@@ -81,11 +81,10 @@ int run(const PatchOptions& options) {
 }  // namespace
 
 int tilepatch_main(int argc, char** argv) {
-  // A run in the same process as an earlier one starts from the same state
-  // as a fresh process.
-  verbose_flag = 0;
   PatchOptions options;
   if (parse_options(argc, argv, &options) != 0) return 1;
+  // Set by every run, so that one in the same process as an earlier one
+  // starts from the same state as a fresh process.
   verbose_flag = options.verbose ? 1 : 0;
   return run(options);
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -157,6 +158,8 @@ TEST(D88, ReaderEntryPointsAndFiles) {
          {[&] { const int disks = read_d88_image_from_file(&stale, one.c_str()); return disks - 10 * (stale.first != nullptr); },
           {0, "data size too short ... garbage? ... ignored\n"}},
          {from(dir / "disks"), {5, ""}}});
+  const Outcome unmeasured = outcome([&] { return refusing(SYS_newfstatat, from(blank)); });
+  EXPECT_TRUE(unmeasured.first == NO_FILTERS || unmeasured == Outcome(255, "read error '" + blank + "'\n")) << unmeasured.second;
 }
 
 TEST(D88, WriterEntryPointsAndFiles) {

@@ -53,6 +53,8 @@ TEST(Shapes, EachPixelInItsPlace) {
   EXPECT_EQ(drawn.rfind(head + "          1     \n00000100 :       1         \n", 0), 0u);
   EXPECT_NE(drawn.find("\n[21/00/01]\n00000020 : 4               \n"), std::string::npos);
   EXPECT_NE(drawn.find("\n00006000 :    7            \n"), std::string::npos);
+  const auto upper = [&] { return draw_shapes(sheet.get(), disk.get(), &upper_shape_range); };
+  EXPECT_EQ(run(true, upper).second.rfind("1C/01/09 - 1E/01/08\n[1C/01/09]\n", 0), 0u);
 }
 
 // The match palette's entries 0 to 7 are the corners of the colour cube: black goes to 0 (not to

@@ -1,7 +1,10 @@
 #include "support/run_program.h"
 
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -9,6 +12,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -99,6 +104,18 @@ int with_file_limit(const std::function<int()>& fn) {
   }
   int status = 0;
   return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int refusing(long nr, const std::function<int()>& fn) {
+  return with_file_limit([&] {
+    sock_filter code[] = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+                          BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(nr), 0, 1),
+                          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+                          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
+    const sock_fprog program = {std::size(code), code};
+    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    return ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0 ? NO_FILTERS : fn();
+  });
 }
 
 RunResult run_program(const std::string& exe, std::vector<std::string> args, const std::string& dir,

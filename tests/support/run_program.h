@@ -39,6 +39,9 @@ Outcome outcome(const std::function<int()>& fn);
 
 // fn's result (low byte) in a child process whose files cannot grow past 10000 bytes, as on a full disk.
 int with_file_limit(const std::function<int()>& fn);
+// The same with the system call nr always failing (EPERM); NO_FILTERS where such filters are not allowed.
+constexpr int NO_FILTERS = 99;
+int refusing(long nr, const std::function<int()>& fn);
 
 struct RunResult {
   int status = -1;  // the exit status; -1 when killed
