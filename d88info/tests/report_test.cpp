@@ -12,7 +12,7 @@ namespace {
 // sectors, odd names and sizes, and each file's hint. A bad file stops no other.
 TEST(D88info, ReportsEachDiskAndHowToPassIndexes) {
   TempDir dir;
-  ASSERT_EQ(run_program(MAKE_SAMPLES_EXE, {dir.path()}, "/").status, 0);
+  ASSERT_EQ(run_program(MAKE_SAMPLES_EXE, {dir.path()}, "/").first, 0);
   write_file(dir / "tiny.d88", "too short for a disk");
   const std::string usage = "...option: -? |--help          print usage\nsupported disk image format is *.D88 only\n";
   check_runs(D88INFO_EXE, dir.path(), {
@@ -51,9 +51,9 @@ TEST(D88info, ReportsEachDiskAndHowToPassIndexes) {
   write_image("upper.d88", {1, 1});
   write_image("four.d88", {0, 0, 0, 0});
   write_image("lower.d88", {0, 0}, [](Disk** d) { d[0]->tracks[0x1D * 2].sectors[0].n = 3, d[1]->tracks[0x1D * 2] = {}; });
-  const RunResult r = run_program(D88INFO_EXE, {"kq-game.d88", "odd.d88", "missing.d88", "misc.d88", "it's one.d88",
+  const auto [status, out] = run_program(D88INFO_EXE, {"kq-game.d88", "odd.d88", "missing.d88", "misc.d88", "it's one.d88",
                                                 "upper.d88", "lower.d88", "four.d88"}, dir.path());
-  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(status, 1);
   size_t at = 0;
   for (const char* line : {
            "kq-game.d88: 5 disks\n", "disk 4  \"KQ FAR HAVEN\"\n",
@@ -76,8 +76,8 @@ TEST(D88info, ReportsEachDiskAndHowToPassIndexes) {
            "      no disk here has readable shapes 0-127\n", "      no disk here has readable shapes 128-255\n",
            // The game's shapes, yet not its five disks: no tilepatch -D.
            "        tiledump -D four.d88 0 1 shapes.bmp\n      tiledump -D: the disk"}) {
-    at = r.out.find(line, at);
-    ASSERT_NE(at, std::string::npos) << line << " in\n" << r.out;
+    at = out.find(line, at);
+    ASSERT_NE(at, std::string::npos) << line << " in\n" << out;
   }
 }
 

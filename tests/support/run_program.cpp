@@ -118,7 +118,7 @@ int refusing(long nr, const std::function<int()>& fn) {
   });
 }
 
-RunResult run_program(const std::string& exe, std::vector<std::string> args, const std::string& dir,
+Outcome run_program(const std::string& exe, std::vector<std::string> args, const std::string& dir,
                       const std::string& input) {
   const TempDir io;
   write_file(io / "in", input);
@@ -131,11 +131,11 @@ RunResult run_program(const std::string& exe, std::vector<std::string> args, con
 void check_runs(const std::string& exe, const std::string& dir, const std::vector<Run>& runs) {
   for (const Run& run : runs) {
     const std::vector<std::string> before = list_dir(dir);
-    const RunResult r = run_program(exe, run.args, dir, run.input);
+    const auto [status, out] = run_program(exe, run.args, dir, run.input);
     const bool tail = run.out.rfind("...", 0) == 0;
-    const size_t keep = std::min(r.out.size(), run.out.size() - 3);
-    EXPECT_EQ(r.status, run.status) << run.out;
-    EXPECT_EQ(tail ? r.out.substr(r.out.size() - keep) : r.out, tail ? run.out.substr(3) : run.out);
+    const size_t keep = std::min(out.size(), run.out.size() - 3);
+    EXPECT_EQ(status, run.status) << run.out;
+    EXPECT_EQ(tail ? out.substr(out.size() - keep) : out, tail ? run.out.substr(3) : run.out);
     EXPECT_TRUE(run.status == 0 || list_dir(dir) == before) << run.out;
   }
 }

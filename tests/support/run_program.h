@@ -43,11 +43,8 @@ int with_file_limit(const std::function<int()>& fn);
 constexpr int NO_FILTERS = 99;
 int refusing(long nr, const std::function<int()>& fn);
 
-struct RunResult {
-  int status = -1;  // the exit status; -1 when killed
-  std::string out;  // standard output and error together
-};
-RunResult run_program(const std::string& exe, std::vector<std::string> args, const std::string& dir,
+// The exit status (-1 when killed) and standard output and error together.
+Outcome run_program(const std::string& exe, std::vector<std::string> args, const std::string& dir,
                       const std::string& input = "");
 
 // A run of exe in dir as a table row; an out that begins with "..." is the end of what is printed. A

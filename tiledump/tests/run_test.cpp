@@ -34,7 +34,7 @@ std::string expected_bitmap(char lower, char upper) {
 // so each must start from a clear sheet and quiet.
 TEST(Tiledump, WritesTheShapesOfTheDisksNamed) {
   TempDir dir;
-  ASSERT_EQ(run_program(MAKE_SAMPLES_EXE, {dir.path()}, ".").status, 0);
+  ASSERT_EQ(run_program(MAKE_SAMPLES_EXE, {dir.path()}, ".").first, 0);
   ASSERT_EQ(::chdir(dir.path().c_str()), 0);
   const auto dump = [](std::vector<std::string> args) {
     args.insert(args.begin(), {"tiledump", "--overwrite", "out.bmp"});
@@ -55,7 +55,7 @@ TEST(Tiledump, WritesTheShapesOfTheDisksNamed) {
 
 TEST(Tiledump, FailuresAndQuestions) {
   TempDir dir;
-  ASSERT_EQ(run_program(MAKE_SAMPLES_EXE, {dir.path()}, ".").status, 0);
+  ASSERT_EQ(run_program(MAKE_SAMPLES_EXE, {dir.path()}, ".").first, 0);
   const std::string old = "an earlier picture", asked = "already exists 'old.bmp'\noverwrite ? (Y or N): ";
   write_file(dir / "old.bmp", old);
   // Shape sectors holding 128 of the 256 bytes their code promises.

@@ -16,7 +16,7 @@ namespace {
 class Tilepatch : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(run_program(MAKE_SAMPLES_EXE, {dir.path()}, ".").status, 0);
+    ASSERT_EQ(run_program(MAKE_SAMPLES_EXE, {dir.path()}, ".").first, 0);
     write_grey_bitmap("s.bmp", 0xF0, 256, 257);  // the top rows count; nearest to white
   }
   // A bitmap width x height of 24 bits, every channel of every pixel at level.
@@ -34,7 +34,7 @@ class Tilepatch : public testing::Test {
 // keyword also names the default file); then the question before an output is replaced.
 TEST_F(Tilepatch, PatchesEachDiskWithItsRange) {
   for (const char* name : {"a.bmp", ".PNG"}) {  // a PNG whatever the name's case, even with no stem
-    ASSERT_EQ(run_program(TILEDUMP_EXE, {"-D", "kq-game.d88", "0", "1", name}, dir.path()).status, 0);
+    ASSERT_EQ(run_program(TILEDUMP_EXE, {"-D", "kq-game.d88", "0", "1", name}, dir.path()).first, 0);
   }
   write_file(dir / "kq-zorvan.NEW.d88", "earlier output");
   const std::string asked = "already exists 'kq-zorvan.NEW.d88'\noverwrite ? (Y or N): ";
@@ -46,7 +46,7 @@ TEST_F(Tilepatch, PatchesEachDiskWithItsRange) {
       {{"-t", "z", "s.bmp"}, 255, asked, "n\n"}, {{"-t", "Z", "s.bmp"}, 0, asked, "y\n"},
       {{"-t", "zorvan", "-o", "kq-zorvan.d88", "--overwrite", "s.bmp"}, 0, ""}});  // onto the input itself
   for (const auto& [lower, upper] : {std::pair{"4", "3"}, {"0", "2"}, {"4", "1"}}) {
-    ASSERT_EQ(run_program(TILEDUMP_EXE, {"-D", "a.d88", lower, upper, "b.bmp", "--overwrite"}, dir.path()).status, 0);
+    ASSERT_EQ(run_program(TILEDUMP_EXE, {"-D", "a.d88", lower, upper, "b.bmp", "--overwrite"}, dir.path()).first, 0);
     EXPECT_TRUE(read_file(dir / "b.bmp") == read_file(dir / "a.bmp")) << lower << upper;
   }
   EXPECT_TRUE(read_file(dir / ".PNG").rfind("\x89PNG", 0) == 0 && read_file(dir / "png.d88") == read_file(dir / "a.d88"));
