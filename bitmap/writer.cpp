@@ -1,6 +1,5 @@
 // Writing a pixel array as a BMP file: header, palette, rows bottom-up.
 #include <cstdio>
-#include <cstring>
 
 #include "bitmap/bitmap.h"
 #include "layout.h"
@@ -96,10 +95,8 @@ int write_bitmap_palette(std::FILE* stream, const uint8_t* palette,
       stream == nullptr || palette == nullptr) {
     return -1;
   }
-  uint8_t buffer[4 * kMaxPaletteEntries];
   const auto bytes = static_cast<std::size_t>(count) * 4;
-  std::memcpy(buffer, palette, bytes);
-  return std::fwrite(buffer, bytes, 1, stream) == 1 ? 0 : -1;
+  return std::fwrite(palette, bytes, 1, stream) == 1 ? 0 : -1;
 }
 
 // Dimensions the header fields cannot describe are refused like an

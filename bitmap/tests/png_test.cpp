@@ -82,7 +82,8 @@ TEST(Png, EveryColourTypeGivesItsColourChannelsAsTheyAre) {
       {16, 0, 512, "\x7F\xFF", "", {127, 127, 127}}, {8, 4, 512, "\x50\x00", "", {80, 80, 80}},
       {16, 2, 1536, "\x01\x02\x03\x04\x05\x06", "", {5, 3, 1}}, {8, 6, 1024, "\x10\x20\x30\x00", "", {48, 32, 16}},
       {2, 3, 64, "\xC0", plte + trns, {12, 11, 10}},
-      {8, 2, 768, "\x10\x20\x30", png_chunk("tRNS", std::string("\0\x10\0\x20\0\x30", 6)), {48, 32, 16}}};
+      {8, 2, 768, "\x10\x20\x30", png_chunk("tRNS", std::string("\0\x10\0\x20\0\x30", 6)), {48, 32, 16}},
+      {8, 0, 256, "\x50", png_chunk("tEXt", std::string("Comment\0x", 9)), {80, 80, 80}}};
   for (const auto& c : cases) {
     std::string raw;
     for (int y = 0; y < 256; ++y) raw += '\0' + c.row_start + std::string(c.n - c.row_start.size(), '\0');

@@ -119,7 +119,7 @@ int refusing(long nr, const std::function<int()>& fn) {
 }
 
 Outcome run_program(const std::string& exe, std::vector<std::string> args, const std::string& dir,
-                      const std::string& input) {
+                    const std::string& input) {
   const TempDir io;
   write_file(io / "in", input);
   std::string command = "cd " + quoted(dir) + " && exec " + quoted(exe);

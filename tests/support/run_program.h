@@ -45,7 +45,7 @@ int refusing(long nr, const std::function<int()>& fn);
 
 // The exit status (-1 when killed) and standard output and error together.
 Outcome run_program(const std::string& exe, std::vector<std::string> args, const std::string& dir,
-                      const std::string& input = "");
+                    const std::string& input = "");
 
 // A run of exe in dir as a table row; an out that begins with "..." is the end of what is printed. A
 // failed run must leave dir as it was.
