@@ -172,7 +172,7 @@ struct PaletteBlocks {
 // Indexed sources are matched once per entry, then mapped a byte at a time.
 void indexed_to_indexed(const Side& from, const Side& to, const uint8_t* in,
                         uint8_t* out, std::size_t count) {
-  uint8_t nearest[256] = {};
+  uint8_t nearest[bitmap_layout::kMaxPaletteEntries] = {};
   for (int i = 0; i < from.colors; ++i) {
     const Rgb c = palette_color(from, i);
     nearest[i] = static_cast<uint8_t>(

@@ -51,7 +51,7 @@ void write_unguarded(png_structp png, png_infop info, const Picture& p) {
   png_set_IHDR(png, info, p.width, p.height, p.bit_depth,
                PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_color colors[256];
+  png_color colors[PNG_MAX_PALETTE_LENGTH];
   const int entries = 1 << p.bit_depth;
   for (int i = 0; i < entries; ++i) {
     const uint8_t* entry = p.palette + 4 * i;

@@ -93,7 +93,6 @@ int OutputFile::open(const char* path) {
   try {
     return open_target(path);
   } catch (const std::bad_alloc&) {
-    abandon();
     target_.clear();
     return -2;
   }
