@@ -163,6 +163,7 @@ TEST(OutputFile, DevicesAreWrittenInPlace) {
   if (full.empty() || null.empty()) GTEST_SKIP() << "making device nodes needs root";
   // After a file left unfinished, nothing of it is renamed over the device.
   EXPECT_EQ(std::pair(write_whole(full, "data"), write_whole(null, "data", dir / "x")), std::pair(-1, 0));
+  EXPECT_TRUE(is_char_device(full) && is_char_device(null));
 }
 
 }  // namespace
