@@ -51,9 +51,9 @@ void say_size_error(const char* path) {
 // Reads the signature when the file starts with one and says so. Otherwise
 // the stream is left at its start for the BMP reader: only the first byte
 // is peeked at and put back, so a pipe reads as before. A file that starts
-// like the signature but is none is sought back to its start; where that is
-// impossible the stream becomes null, which the BMP reader refuses exactly
-// as it refuses every other file that does not begin with "BM".
+// like the signature but is none cannot be a BMP either (those begin with
+// "BM"): the stream becomes null, which the BMP reader refuses exactly as it
+// refuses every other file that is not one.
 bool take_png_signature(std::FILE** stream) {
   const int first = std::fgetc(*stream);
   if (first == EOF || std::ungetc(first, *stream) == EOF) return false;
@@ -63,8 +63,7 @@ bool take_png_signature(std::FILE** stream) {
       bitmap::is_png_signature(signature)) {
     return true;
   }
-  std::clearerr(*stream);
-  if (std::fseek(*stream, 0, SEEK_SET) != 0) *stream = nullptr;
+  *stream = nullptr;
   return false;
 }
 

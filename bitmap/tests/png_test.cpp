@@ -39,6 +39,7 @@ TEST(Png, ArgumentsOutsideTheLimitsAreRefusedSilently) {
                      write_png(f.get(), 4, 0, 4, palette.data(), px.data()), write_png(f.get(), 4, 4, 3, palette.data(), px.data())};
             }), "");
   EXPECT_EQ(got, std::vector<int>(13, -1));
+  for (const int depth : {1, 2, 4, 8}) EXPECT_EQ(write_png(f.get(), 4, 4, depth, palette.data(), px.data()), 0) << depth;
   EXPECT_EQ(pixels, nullptr);
   // Past those, libpng's own limits speak, and a stream that refuses the bytes.
   for (const auto& [width, height] : {std::pair{0x7FFFFFFFu, 1u}, {1u, 0x7FFFFFFFu}}) {
@@ -60,10 +61,10 @@ TEST(Png, DamagedOrWrongSizedFilesFailWithOneLine) {
               bad.reason.empty() ? Outcome(PNG_WRONG_SIZE, "")
                                  : Outcome(-1, "error: read_png() - '" + bad.name + "': " + bad.reason + "\n"));
   }
-  // Any rows and width within the limits are asked for; the tallest picture is read.
+  // Any rows and width within the limits are asked for; the tallest picture is read, whole or its top row.
   const std::string tallest = png_file(256, PNG_MAX_HEIGHT, 1, 0, std::string(PNG_MAX_HEIGHT * 33, '\0'));
-  EXPECT_EQ(std::tuple(read(tallest, PNG_MAX_HEIGHT), read(tallest, 1, 0x2AAAAAAA)),
-            std::tuple(Outcome(0, ""), Outcome(PNG_WRONG_SIZE, "")));
+  EXPECT_EQ(std::tuple(read(tallest, PNG_MAX_HEIGHT), read(tallest, 1), read(tallest, 1, 0x2AAAAAAA)),
+            std::tuple(Outcome(0, ""), Outcome(0, ""), Outcome(PNG_WRONG_SIZE, "")));
   // From the start of the last row on, 32 KiB of image data is read and no more: of one row, all of it.
   const std::string one_row = png_file(256, 1, 8, 2, std::string(769, '\0'));
   for (const size_t more : {0, 1}) {  // an IDAT more: 32 KiB + more in all (57: the bytes around the data)
