@@ -62,8 +62,7 @@ std::string resolve_links(const char* path) {
     if (::lstat(name.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
       return name;
     }
-    name = link_target(name);
-    if (name.empty()) return name;
+    name = link_target(name);  // empty when unreadable: then lstat fails
   }
   return {};
 }
