@@ -158,8 +158,11 @@ TEST(D88, ReaderEntryPointsAndFiles) {
          {[&] { const int disks = read_d88_image_from_file(&stale, one.c_str()); return disks - 10 * (stale.first != nullptr); },
           {0, "data size too short ... garbage? ... ignored\n"}},
          {from(dir / "disks"), {5, ""}}});
+  // A file that cannot be measured or sought is not read.
   const Outcome unmeasured = outcome([&] { return refusing(SYS_newfstatat, from(blank)); });
-  EXPECT_TRUE(unmeasured.first == NO_FILTERS || unmeasured == Outcome(255, "read error '" + blank + "'\n")) << unmeasured.second;
+  const Outcome unsought = outcome([&] { return refusing(SYS_lseek, from(junk)); });
+  EXPECT_TRUE(unmeasured.first == NO_FILTERS || std::pair(unmeasured, unsought) == std::pair(Outcome(255, "read error '" +
+              blank + "'\n"), Outcome(255, "seek error(SEEK_END) '" + junk + "'\n"))) << unmeasured.second << unsought.second;
 }
 
 TEST(D88, WriterEntryPointsAndFiles) {

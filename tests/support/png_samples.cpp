@@ -6,15 +6,14 @@ namespace {
 
 std::string be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
 
-// Bytes that do not compress, so that their deflated size is their own.
+}  // namespace
+
 std::string incompressible(size_t n) {
   std::string s(n, '\0');
   uint32_t x = 2463534242u;
   for (char& c : s) x ^= x << 13, x ^= x >> 17, x ^= x << 5, c = char(x);
   return s;
 }
-
-}  // namespace
 
 std::string png_chunk(const std::string& type, const std::string& data) {
   const std::string body = type + data;

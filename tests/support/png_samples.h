@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+std::string incompressible(size_t n);  // bytes whose deflated size is their own
+
 // One chunk: length, type, data, checksum.
 std::string png_chunk(const std::string& type, const std::string& data);
 
