@@ -26,7 +26,7 @@ common::FilePtr stream_of(const Bytes& b = {}, bool pipe = false) {
 
 Bytes bytes_of(std::FILE* f) {
   const std::string text = contents(f);
-  return Bytes(text.begin(), text.end());
+  return {text.begin(), text.end()};
 }
 
 // Entry i is blue i, green i + 1, red i + 2.
@@ -41,8 +41,7 @@ TEST(Bitmap, HeaderCreationAndChecks) {
                                   bitmap_row_size(0, 8), bitmap_row_size(1, 2), bitmap_row_size(-1, 8),
                                   bitmap_row_size(0x7FFFFFFF, 32)}),
             std::vector<int32_t>({4, 4, 16, 0, -1, -1, -1}));
-  // Every field is set whatever the record held, written in its place and
-  // read back into every field.
+  // Every field is set whatever the record held, written in its place and read back into every field.
   BitmapInfo info, back;
   std::memset(static_cast<void*>(&info), 0xA5, sizeof info);
   std::memset(static_cast<void*>(&back), 0x5A, sizeof back);
@@ -104,10 +103,8 @@ Outcome read_from(std::FILE* f, Buffers* b, bool want_palette) {
   return outcome([&] { return read_bitmap(f, &info, want_palette ? &b->palette : nullptr, &b->pixels, 0); });
 }
 
-// Rows bottom-up, packed, padded to four; the palette in full (zeros if
-// none). Read back, the palette skipped when there was none. A picture
-// without rows or columns has a data length of 0, which counts as missing
-// and is "corrected".
+// Rows bottom-up, packed, padded to four; the palette in full (zeros if none). Read back, the palette skipped when
+// there was none. A picture without rows or columns has a data length of 0, which counts as missing and is "corrected".
 TEST(Bitmap, WritesAndReadsBack) {
   const struct { uint32_t w, h; uint16_t bits; Bytes pixels, rows; } cases[] = {
       {10, 2, 1, {0, 5, 0, 1, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 0, 1}, {0x81, 0x40, 0, 0, 0x50, 0xC0, 0, 0}},
@@ -173,8 +170,8 @@ TEST(Bitmap, WriteRefusalsAndFailures) {
   EXPECT_EQ(std::pair(write_bitmap_header(f.get(), &info), write_bitmap_palette(f.get(), p, 16)), std::pair(-1, -1));
 }
 
-// A header promising more than the file holds fails before any allocation;
-// a pipe cannot be measured, so there a cut shows up while reading.
+// A header promising more than the file holds fails before any allocation; a pipe cannot be measured, so there a cut
+// shows up while reading.
 TEST(Bitmap, ReadFailures) {
   const Bytes four = file_of(4, 3, 8, Bytes(12, 1).data());
   const Bytes tall = with(with(with(four, 22, 30000), 34, 120000), 2, 121078);  // 4 x 30000
@@ -194,8 +191,7 @@ TEST(Bitmap, ReadFailures) {
     EXPECT_TRUE(c.pipe || b.pixels == nullptr);
   }
   EXPECT_EQ(read_bitmap(nullptr, nullptr, nullptr, nullptr, 0), -3);
-  // A header handed in is held to the same limits, and measured against the
-  // stream from where it stands.
+  // A header handed in is held to the same limits, and measured against the stream from where it stands.
   BitmapInfo info;
   ASSERT_EQ(create_bitmap_header(&info, 4, 3, 8), 0);
   for (const auto& [w, bits, expected] : {std::tuple{4u, 2, header}, {0x80000000u, 8, header}, {4u, 8, data}}) {
@@ -248,10 +244,9 @@ TEST(Bitmap, ConvertsBetweenDepths) {
                               find_nearest_color(9, 9, 8, near.data(), 4), find_nearest_color(9, 9, 8, near.data(), 6),
                               find_nearest_color(9, 9, 8, nullptr, 4), find_nearest_color(9, 9, 9, near.data() + 4, 0)}),
             std::vector<int>({4, 1, 2, 5, 0, 0}));
-  // Sizes and sources that cannot be are refused before there is a target
-  // (filled -1); pictures without pixels get an array; depths and palettes
-  // are refused once the target is made and zero-filled, a fresh array (the
-  // caller's to release) or the given buffer.
+  // Sizes and sources that cannot be are refused before there is a target (filled -1); pictures without pixels get an
+  // array; depths and palettes are refused once the target is made and zero-filled, a fresh array (the caller's to
+  // release) or the given buffer.
   const uint8_t* px = cube.data();
   const Outcome refused = {-1, ""};
   const struct { int32_t w, h, from_bits; const uint8_t* source; int32_t to_bits; Outcome expected; int filled; } edges[] = {

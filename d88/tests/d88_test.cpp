@@ -12,8 +12,7 @@ namespace {
 
 #define CALL(...) [&] { return static_cast<int>(__VA_ARGS__); }
 
-// Records 1..n of cylinder c, head h, of size bytes each; every other field
-// and the data hold values of the sector's own.
+// Records 1..n of cylinder c, head h, of size bytes each; every other field and the data hold values of their own.
 Bytes track_bytes(uint8_t c, uint8_t h, int n, uint16_t size = 256) {
   Bytes out;
   for (int i = 0; i < n; ++i) {
@@ -24,8 +23,7 @@ Bytes track_bytes(uint8_t c, uint8_t h, int n, uint16_t size = 256) {
   return out;
 }
 
-// A disk of this header length, reserved bytes 1 to 9, then the pieces in
-// order, each entered in the track table at its slot (-1: loose bytes).
+// A disk: a header of this length, reserved bytes 1 to 9, then the pieces in order, each at its slot (-1: loose bytes).
 Bytes raw_disk(const char* name, int header = 688, const std::vector<std::pair<int, Bytes>>& pieces = {}) {
   Bytes b(static_cast<size_t>(header), 0);
   std::memcpy(b.data(), name, std::strlen(name));
@@ -59,8 +57,7 @@ void check(const std::vector<std::pair<std::function<int()>, Outcome>>& calls) {
   for (size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(outcome(calls[i].first), calls[i].second) << "call " << i;
 }
 
-// The reader's result and lines, and the layout of what it read; a failed
-// read keeps nothing.
+// The reader's result and lines, and the layout of what it read; a failed read keeps nothing.
 using Reading = std::tuple<int, std::string, std::string>;
 Reading reading(const Bytes& b) {
   Image image;
@@ -77,8 +74,7 @@ TEST(D88, ReadsStrictlyAndLaysOutAgain) {
   const Bytes kept = with(with(p, 0x1A, 0x10, 1), 0x1B, 0x20, 1) + with(p, 0x1B, 0x10, 1);
   const std::string t = "read track 0 error [DISK]\n", bad = "read_d88_sector_from_buffer: illegal parameter\n";
   const std::pair<Bytes, Reading> rows[] = {
-      // The writer's layout: tracks in slot order, a full header, no loose
-      // bytes, every count field the track's own.
+      // The writer's layout: tracks in slot order, a full header, no loose bytes, every count field the track's own.
       {p + kept, {3, "", text(p + kept)}},
       {raw_disk("SHORT", 672, {{159, at672}}), {1, "", text(raw_disk("SHORT", 688, {{159, at672}}))}},
       {raw_disk("D", 688, {{1, t1}, {-1, Bytes(40, 7)}, {2, Bytes(16)}, {0, t0}, {3, t2}}),
@@ -110,8 +106,7 @@ TEST(D88, ReadsStrictlyAndLaysOutAgain) {
             std::tuple(uint16_t{9}, 0x6F0, 0x4D0u));
 }
 
-// Each entry point refuses what it cannot take; records are read into as
-// they stand, so what an earlier call left must go.
+// Each entry point refuses what it cannot take; records are read into as they stand, so an earlier call's leftovers go.
 TEST(D88, ReaderEntryPointsAndFiles) {
   const uint8_t* b = p.data();
   const Bytes empty = raw_disk("E"), short_table = raw_disk("S", 672) + Bytes(4, 1), ones = Bytes(2, 1) + Bytes(32);
@@ -159,10 +154,9 @@ TEST(D88, ReaderEntryPointsAndFiles) {
           {0, "data size too short ... garbage? ... ignored\n"}},
          {from(dir / "disks"), {5, ""}}});
   // A file that cannot be measured or sought is not read.
-  const Outcome unmeasured = outcome([&] { return refusing(SYS_newfstatat, from(blank)); });
-  const Outcome unsought = outcome([&] { return refusing(SYS_lseek, from(junk)); });
-  EXPECT_TRUE(unmeasured.first == NO_FILTERS || std::pair(unmeasured, unsought) == std::pair(Outcome(255, "read error '" +
-              blank + "'\n"), Outcome(255, "seek error(SEEK_END) '" + junk + "'\n"))) << unmeasured.second << unsought.second;
+  const std::pair got(outcome(CALL(refusing(SYS_newfstatat, from(blank)))), outcome(CALL(refusing(SYS_lseek, from(junk)))));
+  EXPECT_TRUE(got.first.first == NO_FILTERS || got == std::pair(Outcome(255, "read error '" + blank + "'\n"),
+                                                                  Outcome(255, "seek error(SEEK_END) '" + junk + "'\n")));
 }
 
 TEST(D88, WriterEntryPointsAndFiles) {
@@ -218,8 +212,8 @@ std::string describe(const Sector& s) {
   return line;
 }
 
-// Per format: type, size, then track 0's first two sectors, track 1's first
-// and the last track's last (the first record of formats 5 and 6 is odd).
+// Per format: type, size, then track 0's first two sectors, track 1's first and the last track's last (the first record
+// of formats 5 and 6 is odd).
 TEST(D88, BuildsFormattedDisksAndSectors) {
   const char* const formats[D88_FORMAT_COUNT] = {
       "00 348848 00/00/01 00/00/02 00/01/01 27/01/10", "10 676528 00/00/01 00/00/02 00/01/01 4F/01/08",
@@ -242,8 +236,8 @@ TEST(D88, BuildsFormattedDisksAndSectors) {
   const uint8_t codes[2] = {6, 7}, bad_codes[2] = {7, 1};  // only as many codes as records are looked at
   EXPECT_EQ(describe(create_d88_sectors(0x51, 0x81, 255, 1, 1, 0x40)[0]), "51/81/FF n1 c1 d40 256 E5..E5");
   EXPECT_EQ(describe(create_d88_custom_sectors(0x51, 0x80, nullptr, codes, 1, 0x40)[0]), "51/80/01 n6 c1 d40 8192 E5..E5");
-  // Refused: formats -1 and 10; a cylinder past 0x51, heads 2 and 0x82, size codes 0 and 7, no records, density
-  // 0x20; the same for records of their own, no size codes, and a size code past 6 among them.
+  // Refused: formats -1 and 10; a cylinder past 0x51, heads 2 and 0x82, size codes 0 and 7, no records, density 0x20;
+  // the same for records of their own, no size codes, and a size code past 6 among them.
   const std::string is = ": illegal parameter\n", d = "create_d88_disk" + is, s = "create_d88_sectors" + is;
   const std::string c = "create_d88_custom_sectors" + is, lines = d + d + s + s + s + s + s + s + s + c + c + c + c + c + c;
   const auto custom = create_d88_custom_sectors;
@@ -258,8 +252,8 @@ TEST(D88, BuildsFormattedDisksAndSectors) {
             Outcome(1, lines));
 }
 
-// Slot s: count records from first_r of cylinder c, head h, claiming size
-// bytes each without data, in an array with one more record (r + count).
+// Slot s: count records from first_r of cylinder c, head h, claiming size bytes each without data, in an array with one
+// more record (r + count).
 void set_track(Disk* disk, int slot, uint8_t c, uint8_t h, uint8_t first_r, int count, int16_t size = 0) {
   Track& track = disk->tracks[slot];
   track.sectors = std::make_unique<Sector[]>(static_cast<size_t>(count) + 1);

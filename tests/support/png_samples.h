@@ -16,8 +16,7 @@ std::string png_file(uint32_t width, uint32_t height, int bit_depth, int colour_
                      const std::string& chunks = "", bool interlaced = false);
 
 struct BadPng {
-  std::string name, bytes;
-  std::string reason;  // the reader's reason; empty for a wrong size
+  std::string name, bytes, reason;  // the reader's reason; empty for a wrong size
 };
 
 // Cut short, checksums broken in IHDR and IDAT, a header of 256 x 2^31 rows, a bomb (a few KiB claiming
