@@ -92,7 +92,6 @@ int OutputFile::open(const char* path) {
   try {
     return open_target(path);
   } catch (const std::bad_alloc&) {
-    target_.clear();
     return -2;
   }
 }
