@@ -96,8 +96,11 @@ void* operator new(std::size_t n) {
   void* block = std::malloc(n == 0 ? 1 : n);
   return block != nullptr ? block : throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }  // the array forms come here too
+void* operator new[](std::size_t n) { return operator new(n); }  // sanitizers replace the library's array forms
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 // The programs, then the library operations on their files, each walked.
 TEST(Faults, Walks) {
