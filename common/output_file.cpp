@@ -102,7 +102,6 @@ int OutputFile::open_target(const char* path) {
   struct stat status;
   const bool exists = ::stat(path, &status) == 0;
   if (exists && !S_ISREG(status.st_mode)) {
-    target_ = path;
     stream_ = std::fopen(path, "wb");
     return stream_ != nullptr ? 0 : -1;
   }

@@ -155,7 +155,8 @@ TEST(Faults, Walks) {
       {[&] { return write_d88_image_to_buffer(&written.image, &bytes, &length); }, -1, 0, d88_oom},
       {[&] { return std::rewind(bmp), read_bitmap(bmp, &info, &palette, &target, 0); }, -2, 0, bmp_oom},
       {[&] { return std::rewind(png), bitmap::write_png(png, 256, 256, 4, shape_palette, px.data()); }, -2, 0, bmp_oom},
-      {[&] { return read_png(png); }, -2, 0, bmp_oom}};
+      {[&] { return read_png(png); }, -2, 0, bmp_oom},
+      {[&] { return convert_bit_count(256, 256, 4, shape_palette, px.data(), 24, nullptr, &target); }, -2, 0, bmp_oom}};
   for (const auto& o : ops) {
     const auto op = [&] {
       const int result = o.op();
