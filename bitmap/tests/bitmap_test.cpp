@@ -149,6 +149,9 @@ TEST(Bitmap, WriteRefusalsAndFailures) {
                               read_bitmap_palette(f.get(), entry.data(), 257), read_bitmap_palette(nullptr, entry.data(), 2),
                               read_bitmap_palette(f.get(), nullptr, 2)}),
             std::vector<int>(13, -1));
+  EXPECT_EQ(std::vector<int>({write_bitmap_palette(f.get(), p + 8, 1), (std::rewind(f.get()), 0),  // a single entry
+                              read_bitmap_palette(f.get(), entry.data(), 1), std::memcmp(entry.data(), p + 8, 4)}),
+            std::vector<int>(4, 0));
   // Room for part of the file only (an unbuffered stream): each part fails in turn.
   const struct { uint32_t w, h; uint16_t bits; size_t room; bool palette; std::string part; } rooms[] = {
       {256, 256, 4, 53, true, "bitmap header"}, {256, 256, 4, 117, true, "palette"}, {256, 256, 4, 117, false, "palette"},
