@@ -61,9 +61,9 @@ TEST(Tiledump, FailuresAndQuestions) {
   ASSERT_EQ(run_program(MAKE_SAMPLES_EXE, {dir.path()}, ".").first, 0);
   const std::string old = "an earlier picture", asked = "already exists 'old.bmp'\noverwrite ? (Y or N): ";
   write_file(dir / "old.bmp", old);
-  // Shape sectors holding 128 of the 256 bytes their code promises.
+  // Shape sectors holding 255 of the 256 bytes their code promises.
   std::unique_ptr<Disk> disk(create_d88_disk("ODD", 0));
-  find_d88_sector(disk.get(), 0x20, 1, 0x10)->size = find_d88_sector(disk.get(), 0x1E, 1, 8)->size = 128;
+  find_d88_sector(disk.get(), 0x20, 1, 0x10)->size = find_d88_sector(disk.get(), 0x1E, 1, 8)->size = 255;
   ASSERT_EQ(write_d88_disk_to_file(disk.get(), (dir / "odd.d88").c_str()), 0);
   write_file(dir / "tiny.d88", "too short for a disk");
   const std::string none = "error: no disk name", index = "error: no image index";
