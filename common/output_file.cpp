@@ -132,6 +132,13 @@ int OutputFile::open_target(const char* path) {
   return 0;
 }
 
+void OutputFile::start_writeback() {
+  // A device target is not ours to push; a failed flush stays in the
+  // stream's error flag for commit to find.
+  if (stream_ == nullptr || temp_.empty() || std::fflush(stream_) != 0) return;
+  (void)::sync_file_range(::fileno(stream_), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 int OutputFile::commit() {
   if (stream_ == nullptr) return -1;
   std::FILE* stream = stream_;

@@ -75,9 +75,10 @@ int32_t longest_disk(const DiskImage* image) {
 }
 
 // Lays out each disk in turn in buffer, which holds the longest, and writes
-// it to stream. 0, or -1 after the message.
+// it to out, which starts putting it on disk while the next is laid out. 0,
+// or -1 after the message.
 int write_disks(const DiskImage& image, uint8_t* buffer, int32_t room,
-                std::FILE* stream, const char* path) {
+                common::OutputFile& out, const char* path) {
   const Disk* disk = image.first;
   for (int32_t i = 0; i < image.count && disk != nullptr; ++i) {
     uint8_t* end = buffer;
@@ -86,11 +87,12 @@ int write_disks(const DiskImage& image, uint8_t* buffer, int32_t room,
       std::printf("write image data error '%s'\n", path);
       return -1;
     }
-    if (std::fwrite(buffer, static_cast<size_t>(end - buffer), 1, stream) !=
-        1) {
+    if (std::fwrite(buffer, static_cast<size_t>(end - buffer), 1,
+                    out.stream()) != 1) {
       std::printf("write error '%s'\n", path);
       return -1;
     }
+    out.start_writeback();
     disk = disk->next;
   }
   return 0;
@@ -193,7 +195,7 @@ int write_d88_image_to_file(const DiskImage* image, const char* path) {
     std::printf("open error '%s'\n", path);
     return -1;
   }
-  if (write_disks(*image, buffer.get(), longest, out.stream(), path) < 0) {
+  if (write_disks(*image, buffer.get(), longest, out, path) < 0) {
     return -1;
   }
   if (out.commit() < 0) {

@@ -39,6 +39,12 @@ class OutputFile {
   // The stream to write to; valid between a successful open and commit.
   std::FILE* stream() const { return stream_; }
 
+  // Hands what has been written so far to the system and has it start
+  // writing that to disk, without waiting. A long file written in parts
+  // then reaches the disk while the next part is being made, and commit's
+  // sync waits only for the last. Only a hint: errors show at commit.
+  void start_writeback();
+
   // Flushes, syncs and closes the stream, checking each step, then renames
   // the temporary file into place and syncs its directory. 0, or -1 when any
   // step before the rename failed; on failure the temporary file is removed
